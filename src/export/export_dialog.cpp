@@ -1,0 +1,94 @@
+// The export dialog: dictionary, output and tag choices, then the export run on OK.
+#include "export/export_dialog.h"
+
+#include "export/run_export.h"
+#include "host/host_tables.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+void AddTarget(HWND list, const WCHAR* label, HostDataWord pane)
+{
+    const LRESULT index = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
+    SendMessageW(list, CB_SETITEMDATA, WPARAM(index), LPARAM(HostPaneVariable(pane)));
+}
+
+void OnInitDialog(HWND dialog)
+{
+    CheckDlgButton(dialog, IDC_TO_FILE, BST_CHECKED);
+    State.CurrentSink = FileSink;  // the sink always matches the checked button
+
+    HWND dictionaries = GetDlgItem(dialog, IDC_DICTIONARY_LIST);
+    const auto fill = HostProcedure<FillDictionaryListProc>(kFillDictionaryListWord);
+    if (fill != nullptr) fill(dictionaries);
+    SendMessageW(dictionaries, CB_SETCURSEL, 0, 0);
+
+    HWND targets = GetDlgItem(dialog, IDC_TARGET_LIST);
+    State.OutputTarget = targets;
+    AddTarget(targets, State.TextDictionaryPane, kDictionaryPaneWord);
+    AddTarget(targets, State.TextTextPane, kTextPaneWord);
+    AddTarget(targets, State.TextTranslationPane, kTranslationPaneWord);
+    SendMessageW(targets, CB_SETCURSEL, 0, 0);
+}
+
+// The 32-bit word at a host address held as list item data; 0 for no entry or no address.
+DWORD ReadSelectedItemWord(HWND list)
+{
+    const LRESULT index = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR) return 0;
+    const LRESULT cell = SendMessageW(list, CB_GETITEMDATA, WPARAM(index), 0);
+    if (cell == CB_ERR || cell == 0) return 0;
+    return ReadHostWord(reinterpret_cast<const void*>(cell));
+}
+
+void OnOk(HWND dialog)
+{
+    const DWORD record = ReadSelectedItemWord(GetDlgItem(dialog, IDC_DICTIONARY_LIST));
+    if (record == 0) {
+        MessageBoxW(dialog, State.TextNoDictionary, nullptr, MB_ICONWARNING);
+        return;
+    }
+    State.StripTagsFlag = IsDlgButtonChecked(dialog, IDC_STRIP_TAGS);
+    if (State.CurrentSink == WindowSink) {
+        State.OutputTarget = reinterpret_cast<HANDLE>(ReadSelectedItemWord(static_cast<HWND>(State.OutputTarget)));
+    }
+    GetDlgItemTextW(dialog, IDC_FILE_NAME, State.FileName, kFileNameUnits);
+    RunExport(dialog, reinterpret_cast<const BYTE*>(UINT_PTR(record)));
+}
+
+void OnOutputChoice(HWND button, OutputSink sink)
+{
+    if (SendMessageW(button, BM_GETCHECK, 0, 0) != BST_UNCHECKED) State.CurrentSink = sink;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ExportDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog(dialog);
+            break;
+        case WM_CLOSE:
+            EndDialog(dialog, 0);
+            break;
+        case WM_COMMAND:
+            // The whole wParam is compared, so only clicks (notification 0) act.
+            switch (wParam) {
+                case IDCANCEL:
+                    EndDialog(dialog, 0);
+                    break;
+                case IDC_TO_WINDOW:
+                    OnOutputChoice(reinterpret_cast<HWND>(lParam), WindowSink);
+                    break;
+                case IDC_TO_FILE:
+                    OnOutputChoice(reinterpret_cast<HWND>(lParam), FileSink);
+                    break;
+                case IDOK:
+                    OnOk(dialog);
+                    break;
+            }
+            break;
+    }
+    return 0;
+}

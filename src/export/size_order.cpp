@@ -1,0 +1,33 @@
+// Builds the size-ordered span list: count from the record, spans from the host, then the sort.
+#include "export/size_order.h"
+
+#include "export/size_sort.h"
+#include "host/host_tables.h"
+
+void SortSpansBySize(ArticleSpan* spans, DWORD count)
+{
+    if (count < 2) return;
+    const DWORD scratchBytes = FastSortScratchBytes(count);
+    void* scratch = scratchBytes == 0 ? nullptr : VirtualAlloc(nullptr, scratchBytes, MEM_COMMIT, PAGE_READWRITE);
+    if (scratch == nullptr) {
+        ExchangeSortBySize(spans, count);
+        return;
+    }
+    FastSortBySize(spans, count, scratch);
+    VirtualFree(scratch, 0, MEM_RELEASE);  // cannot fail for a region this call reserved
+}
+
+SizeOrder BuildSizeOrder(const BYTE* record)
+{
+    SizeOrder order = {nullptr, RecordArticleCount(record)};
+    if (order.Count == 0 || order.Count > MAXDWORD / sizeof(ArticleSpan)) return order;
+    const auto fill = HostProcedure<FillArticleSpansProc>(kFillArticleSpansWord);
+    if (fill == nullptr) return order;
+
+    void* memory = VirtualAlloc(nullptr, order.Count * sizeof(ArticleSpan), MEM_COMMIT, PAGE_READWRITE);
+    if (memory == nullptr) return order;
+    order.List = static_cast<ArticleSpan*>(memory);
+    fill(record, order.List);
+    SortSpansBySize(order.List, order.Count);
+    return order;
+}

@@ -1,0 +1,113 @@
+// The output file: UTF-16LE with a byte-order mark, the header, each article and CR LF, the total line.
+#include <windows.h>
+
+#include "host/host_tables.h"
+
+// Pieces are gathered in the state's write buffer and written in large blocks; the file's bytes
+// are the same as with one write per piece. At the first failure the file is closed and its
+// handle set to INVALID_HANDLE_VALUE, so every later phase does nothing and reports nothing more.
+
+namespace {
+
+bool OutputOpen()
+{
+    return State.OutputTarget != INVALID_HANDLE_VALUE && State.OutputTarget != nullptr;
+}
+
+bool WriteAll(const void* data, DWORD bytes)
+{
+    DWORD written = 0;
+    return WriteFile(State.OutputTarget, data, bytes, &written, nullptr) && written == bytes;
+}
+
+bool Flush()
+{
+    const DWORD bytes = State.WriteBufferUsed;
+    State.WriteBufferUsed = 0;
+    return bytes == 0 || WriteAll(State.WriteBuffer, bytes);
+}
+
+bool Write(const void* data, DWORD bytes)
+{
+    if (State.WriteBufferUsed + bytes > kWriteBufferBytes && !Flush()) return false;
+    if (bytes >= kWriteBufferBytes) return WriteAll(data, bytes);
+    memcpy(State.WriteBuffer + State.WriteBufferUsed, data, bytes);
+    State.WriteBufferUsed += bytes;
+    return true;
+}
+
+bool WriteText(const WCHAR* text)
+{
+    return Write(text, DWORD(lstrlenW(text)) * sizeof(WCHAR));
+}
+
+// Closes the file; true when everything written reached it.
+bool Close()
+{
+    const bool flushed = Flush();
+    const bool closed = CloseHandle(State.OutputTarget) != FALSE;
+    State.OutputTarget = INVALID_HANDLE_VALUE;
+    return flushed && closed;
+}
+
+DWORD Fail()
+{
+    if (OutputOpen()) {
+        State.WriteBufferUsed = 0;  // what is still gathered cannot reach the file either
+        Close();                    // already failing: its result adds nothing to report
+    }
+    ShowHostMessage(State.TextWriteError, nullptr, MB_ICONERROR);
+    return 1;
+}
+
+DWORD Start()
+{
+    State.WriteBufferUsed = 0;
+    State.OutputTarget = CreateFileW(State.FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (State.OutputTarget == INVALID_HANDLE_VALUE) return Fail();
+    if (!Write(&State.ByteOrderMark, sizeof State.ByteOrderMark) || !WriteText(State.TextBuffer)) return Fail();
+    return 0;
+}
+
+DWORD Article(const WCHAR* text)
+{
+    if (!OutputOpen()) return 1;
+    if (!WriteText(text) || !WriteText(State.TextLineBreak)) return Fail();
+    return 0;
+}
+
+DWORD Finish()
+{
+    if (!OutputOpen()) return 1;
+    lstrcpyW(State.TextBuffer, State.TextTotal);
+    *AppendDecimal(State.ArticleCount, State.TextBuffer + lstrlenW(State.TextBuffer)) = L'\0';
+    if (!WriteText(State.TextBuffer) || !Close()) return Fail();
+    // A run that lost part of an article tells the user so itself instead of this.
+    if (State.ArticlesIncomplete == 0) ShowHostMessage(State.TextWriteSuccess, State.FileName, MB_OK);
+    return 0;
+}
+
+DWORD Abort()
+{
+    if (!OutputOpen()) return 1;
+    State.WriteBufferUsed = 0;
+    Close();  // the run has told the user why it stopped; the file is closed either way
+    return 0;
+}
+
+}  // namespace
+
+DWORD FileSink(UINT_PTR argument)
+{
+    switch (argument) {
+        case StartPhase:
+            return Start();
+        case FinishPhase:
+            return Finish();
+        case AbortPhase:
+            return Abort();
+        default:
+            return Article(reinterpret_cast<const WCHAR*>(argument));
+    }
+}
