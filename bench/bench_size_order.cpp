@@ -51,7 +51,7 @@ double Time(const std::vector<ArticleSpan>& input, Sort sort, int runs)
 int main()
 {
     printf("%-9s %-22s %12s %12s %14s %8s\n", "spans", "sizes", "ours (s)", "by size (s)", "exchange (s)", "ratio");
-    for (uint32_t count : {10000u, 100000u, 1000000u}) {
+    for (uint32_t count : {10000u, 50000u, 100000u, 1000000u}) {
         for (bool heavyTies : {false, true}) {
             const std::vector<ArticleSpan> input = MakeSpans(count, heavyTies, count);
             const double ours = Time(input, [](std::vector<ArticleSpan>& s) { SortSpansBySize(s.data(), DWORD(s.size())); }, 5);

@@ -25,10 +25,16 @@ std::vector<uint32_t> Offsets(const std::vector<ArticleSpan>& spans)
     return offsets;
 }
 
+// Sorts with exactly the scratch the fast path asks for, and checks it wrote nothing past it.
 std::vector<ArticleSpan> FastSorted(std::vector<ArticleSpan> spans)
 {
-    std::vector<char> scratch(FastSortScratchBytes(uint32_t(spans.size())));
+    const uint32_t bytes = FastSortScratchBytes(uint32_t(spans.size()));
+    std::vector<unsigned char> scratch(bytes + 64, 0xA5);
     FastSortBySize(spans.data(), uint32_t(spans.size()), scratch.data());
+    for (uint32_t i = bytes; i < scratch.size(); ++i) {
+        EXPECT_EQ(0xA5, scratch[i]) << "scratch overrun at byte " << i << " for " << spans.size() << " spans";
+        if (scratch[i] != 0xA5) break;
+    }
     return spans;
 }
 
@@ -63,6 +69,100 @@ TEST(SizeSort, FastPathMatchesExchangeSortOnLargerLists)
             ExchangeSortBySize(expected.data(), count);
             ASSERT_EQ(Offsets(expected), Offsets(FastSorted(SpansOfSizes(sizes))))
                 << count << " spans, " << distinct << " sizes";
+        }
+    }
+}
+
+TEST(SizeSort, FastPathStaysInItsScratchOnLargeLists)
+{
+    std::mt19937 random(3);
+    for (uint32_t count : {65536u, 200000u}) {
+        for (uint32_t sizeRange : {3000u, 0xFFFFFFFFu}) {
+            std::vector<uint32_t> sizes;
+            for (uint32_t i = 0; i < count; ++i) sizes.push_back(random() % sizeRange);
+            const std::vector<ArticleSpan> sorted = FastSorted(SpansOfSizes(sizes));
+            for (uint32_t i = 1; i < count; ++i) ASSERT_LE(sorted[i - 1].Size, sorted[i].Size);
+        }
+    }
+}
+
+// One size's members as the host would list them: member k with smallerBefore[k] smaller
+// entries before it, and smallerTotal smaller entries in all. Returns the members' output order
+// under the exchange sort.
+std::vector<uint32_t> ReferenceGroupOrder(const std::vector<uint32_t>& smallerBefore, uint32_t smallerTotal)
+{
+    std::vector<uint32_t> sizes;
+    uint32_t smaller = 0;
+    for (uint32_t before : smallerBefore) {
+        for (; smaller < before; ++smaller) sizes.push_back(1);
+        sizes.push_back(2);
+    }
+    for (; smaller < smallerTotal; ++smaller) sizes.push_back(1);
+    std::vector<ArticleSpan> spans = SpansOfSizes(sizes);
+    ExchangeSortBySize(spans.data(), uint32_t(spans.size()));
+    std::vector<uint32_t> memberOfPosition(sizes.size()), order;
+    for (uint32_t position = 0, member = 0; position < sizes.size(); ++position) {
+        if (sizes[position] == 2) memberOfPosition[position] = member++;
+    }
+    for (const ArticleSpan& span : spans) {
+        if (span.Size == 2) order.push_back(memberOfPosition[span.Offset / 100]);
+    }
+    return order;
+}
+
+std::vector<uint32_t> RandomSmallerBefore(std::mt19937& random, uint32_t members, uint32_t maxGap,
+                                          uint32_t& smallerTotal)
+{
+    std::vector<uint32_t> smallerBefore;
+    uint32_t smaller = random() % (maxGap + 1);
+    for (uint32_t k = 0; k < members; ++k) {
+        smallerBefore.push_back(smaller);
+        smaller += random() % (maxGap + 1);
+    }
+    smallerTotal = smaller;
+    return smallerBefore;
+}
+
+struct GroupOrders {
+    std::vector<uint32_t> byRotations, byInsertionIndex;
+};
+
+GroupOrders OrderGroupBothWays(const std::vector<uint32_t>& smallerBefore, uint32_t smallerTotal)
+{
+    const uint32_t m = uint32_t(smallerBefore.size());
+    std::vector<uint32_t> room(m), slots(m / 8 + 8), out(m);
+    GroupOrders orders;
+    OrderSizeGroupByRotations(smallerBefore.data(), m, smallerTotal, room.data(), out.data());
+    orders.byRotations = out;
+    OrderSizeGroupByInsertionIndex(smallerBefore.data(), m, smallerTotal, room.data(), slots.data(), out.data());
+    orders.byInsertionIndex = out;
+    return orders;
+}
+
+TEST(SizeSort, BothWaysOfOrderingOneSizeMatchTheExchangeSort)
+{
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        const uint32_t members = 1 + random() % 60;
+        const uint32_t maxGap = round % 3 == 0 ? 2 : round % 3 == 1 ? 20 : 200;
+        uint32_t smallerTotal = 0;
+        const std::vector<uint32_t> smallerBefore = RandomSmallerBefore(random, members, maxGap, smallerTotal);
+        const std::vector<uint32_t> expected = ReferenceGroupOrder(smallerBefore, smallerTotal);
+        const GroupOrders orders = OrderGroupBothWays(smallerBefore, smallerTotal);
+        ASSERT_EQ(expected, orders.byRotations) << "round " << round;
+        ASSERT_EQ(expected, orders.byInsertionIndex) << "round " << round;
+    }
+}
+
+TEST(SizeSort, BothWaysOfOrderingOneSizeAgreeOnLargeSizes)
+{
+    std::mt19937 random(5);
+    for (uint32_t members : {1000u, 5000u, 40000u}) {
+        for (uint32_t maxGap : {0u, 3u, 100000u}) {
+            uint32_t smallerTotal = 0;
+            const std::vector<uint32_t> smallerBefore = RandomSmallerBefore(random, members, maxGap, smallerTotal);
+            const GroupOrders orders = OrderGroupBothWays(smallerBefore, smallerTotal);
+            ASSERT_EQ(orders.byRotations, orders.byInsertionIndex) << members << " members, gaps up to " << maxGap;
         }
     }
 }

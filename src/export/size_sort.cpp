@@ -17,75 +17,191 @@ void ExchangeSortBySize(ArticleSpan* spans, uint32_t count)
 }
 
 // How the exchange sort orders ties, and so what the fast path rebuilds: distinct sizes end
-// ascending, and the entries of one size v (host positions p1 < ... < pm) end in an order that
+// ascending, and the entries of one size (host positions p1 < ... < pm) end in an order that
 // depends only on how many smaller entries lie between and after them. With g_k smaller entries
 // between p_k and p_(k+1), and g_m after p_m: start with X = [p1]; for each next p_k rotate X
 // left by g_(k-1) (modulo its length) and append p_k; at the end rotate X left by g_m.
 //
-// A rotation only moves the cut point of a cyclic list, and an append inserts just before the
-// cut, so the insertion index of every entry follows from lengths and counts alone. The final
-// list is then rebuilt offline: entries placed last-inserted first, each into the free slot of
-// its insertion rank, found in a Fenwick tree over free slots.
-//
-// Scratch layout, for n spans: two key arrays of n 64-bit words (size in the high half, host
-// position in the low half) for the radix sort, which also hold a copy of the spans afterwards;
-// then n words of ranks (later the smaller-before counts), n words of insertion indices and
-// n + 1 words of Fenwick tree.
+// The fast path sorts host positions by size (a stable radix sort), counts for every entry the
+// smaller entries before it (a Fenwick tree over size ranks), and then plays the rotations of
+// each size. A rotation moves the first d entries behind the last, which in a circular buffer
+// is one copy of d entries: cheap while the rotations are short, as they are when there are few
+// distinct sizes. Where the rotations would copy too much, the same order is rebuilt from the
+// insertion index of every entry, last-inserted first, each into the free slot of its rank.
 
 namespace {
 
-const int kDigitBits[3] = {11, 11, 10};
-const int kDigitShift[3] = {32, 43, 54};
-const uint32_t kBuckets = 1u << 11;
-
-// Stable LSD radix sort of keys by their high 32 bits; returns the buffer that holds the result.
-uint64_t* RadixSortByHighHalf(uint64_t* keys, uint64_t* spare, uint32_t n)
+// Radix digits are as wide as the list is long: a histogram much wider than the list would cost
+// more than the pass it saves.
+uint32_t WidestDigitBits(uint32_t n)
 {
-    static uint32_t histogram[3][kBuckets];
-    memset(histogram, 0, sizeof histogram);
+    return n >= (1u << 16) ? 16 : n >= (1u << 12) ? 12 : 8;
+}
+
+// Scratch words for n spans: two position lists (n each), the spans in sorted order (2n), the
+// size rank and sorted slot of every host position (2n), the smaller-before counts in sorted
+// order (n), per-size room (n + 1), and an extra area for a digit histogram and later the
+// free-slot bitmap of one size.
+uint64_t ExtraWords(uint32_t n)
+{
+    const uint64_t slots = n / 8 + 8;
+    const uint64_t histogram = 1u << WidestDigitBits(n);
+    return slots > histogram ? slots : histogram;
+}
+
+uint64_t ScratchWords(uint32_t n)
+{
+    return 8ull * n + 1 + ExtraWords(n);
+}
+
+// Host positions stably sorted by size, and the spans copied in that order: an LSD radix sort
+// that skips digits alike in every size. order and spare are n words each; returns the
+// one that holds the result, or null when all sizes are alike.
+uint32_t* SortBySize(const ArticleSpan* spans, uint32_t n, uint32_t* order, uint32_t* spare, ArticleSpan* sorted,
+                     uint32_t* histogram)
+{
+    uint32_t allBits = 0, differentBits = 0;
     for (uint32_t i = 0; i < n; ++i) {
-        for (int d = 0; d < 3; ++d) {
-            ++histogram[d][(keys[i] >> kDigitShift[d]) & ((1u << kDigitBits[d]) - 1)];
-        }
+        allBits |= spans[i].Size;
+        differentBits |= spans[i].Size ^ spans[0].Size;
     }
-    for (int d = 0; d < 3; ++d) {
-        const uint32_t mask = (1u << kDigitBits[d]) - 1;
-        uint32_t* counts = histogram[d];
-        if (counts[(keys[0] >> kDigitShift[d]) & mask] == n) continue;  // digit alike in every key
+    if (differentBits == 0) return nullptr;
+    uint32_t sizeBits = 0;
+    while (sizeBits < 32 && (allBits >> sizeBits) != 0) ++sizeBits;
+    const uint32_t widest = WidestDigitBits(n);
+    const uint32_t passes = (sizeBits + widest - 1) / widest;
+    const uint32_t digitBits = (sizeBits + passes - 1) / passes;
+    const uint32_t buckets = 1u << digitBits;
+
+    for (uint32_t i = 0; i < n; ++i) order[i] = i;
+    const uint32_t lastPass = passes - 1;  // always taken: it also copies the spans
+    for (uint32_t pass = 0; pass <= lastPass; ++pass) {
+        const uint32_t shift = pass * digitBits;
+        memset(histogram, 0, buckets * sizeof(uint32_t));
+        for (uint32_t i = 0; i < n; ++i) ++histogram[(spans[i].Size >> shift) & (buckets - 1)];
+        if (pass < lastPass && histogram[(spans[0].Size >> shift) & (buckets - 1)] == n) continue;
         uint32_t sum = 0;
-        for (uint32_t b = 0; b <= mask; ++b) {
-            const uint32_t c = counts[b];
-            counts[b] = sum;
+        for (uint32_t b = 0; b < buckets; ++b) {
+            const uint32_t c = histogram[b];
+            histogram[b] = sum;
             sum += c;
         }
-        for (uint32_t i = 0; i < n; ++i) spare[counts[(keys[i] >> kDigitShift[d]) & mask]++] = keys[i];
-        uint64_t* sorted = spare;
-        spare = keys;
-        keys = sorted;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t position = order[i];
+            const uint32_t slot = histogram[(spans[position].Size >> shift) & (buckets - 1)]++;
+            spare[slot] = position;
+            if (pass == lastPass) sorted[slot] = spans[position];
+        }
+        uint32_t* result = spare;
+        spare = order;
+        order = result;
     }
-    return keys;
+    return order;
 }
 
-uint32_t FenwickPrefix(const uint32_t* tree, uint32_t index)
+// The smaller-before count of every entry, in sorted order, from a Fenwick tree over dense size
+// ranks fed in host order. rankSlot receives the rank and the sorted slot of every position.
+void CountSmallerBefore(const uint32_t* order, const ArticleSpan* sorted, uint32_t n, uint32_t (*rankSlot)[2],
+                        uint32_t* smallerBefore, uint32_t* tree)
 {
-    uint32_t sum = 0;
-    for (; index > 0; index &= index - 1) sum += tree[index];
-    return sum;
+    uint32_t ranks = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (i > 0 && sorted[i].Size != sorted[i - 1].Size) ++ranks;
+        rankSlot[order[i]][0] = ranks;
+        rankSlot[order[i]][1] = i;
+    }
+    ++ranks;
+    memset(tree, 0, (size_t(ranks) + 1) * sizeof(uint32_t));
+    for (uint32_t i = 0; i < n; ++i) {
+        const uint32_t rank = rankSlot[i][0];
+        uint32_t sum = 0;
+        for (uint32_t index = rank; index > 0; index &= index - 1) sum += tree[index];
+        for (uint32_t index = rank + 1; index <= ranks; index += index & (0u - index)) ++tree[index];
+        smallerBefore[rankSlot[i][1]] = sum;
+    }
 }
 
-void FenwickAdd(uint32_t* tree, uint32_t size, uint32_t index)
+// Reduces a count modulo a list length; most steps need no division.
+uint32_t Wrap(uint32_t value, uint32_t length)
 {
-    for (; index <= size; index += index & (0u - index)) ++tree[index];
+    return value < length ? value : value % length;
 }
 
-// The free slots of one size's output list: a bitmap of 32-slot words (set = free) and a
-// Fenwick tree of free counts per word, padded to a power of two so that a search needs no
-// bounds check. Both stay small enough to live in the first-level cache.
-struct FreeSlots {
-    uint32_t* bits;
-    uint32_t* tree;  // 1-based, words entries
-    uint32_t words;  // a power of two
+// The entries of one size, members 0..count-1 in host order, by the number of smaller entries
+// before each of them in the host's list.
+struct SizeGroup {
+    const uint32_t* smallerBefore;
+    uint32_t count;
+    uint32_t smallerTotal;  // entries smaller than this size in the whole list
+
+    uint32_t Between(uint32_t k) const  // smaller entries between member k - 1 and member k
+    {
+        return smallerBefore[k] - smallerBefore[k - 1];
+    }
+    uint32_t After() const { return smallerTotal - smallerBefore[count - 1]; }
 };
+
+// Copies count entries of a circular buffer from one index to another, in chunks that do not
+// wrap. Front first suits a destination behind the source, back first one ahead of it. The
+// chunks are mostly a few words long, too short to pay for a call to memmove.
+void CopyCircular(uint32_t* ring, uint32_t capacity, uint32_t from, uint32_t to, uint32_t count, bool backFirst)
+{
+    if (backFirst) {
+        from = from + count > capacity ? from + count - capacity : from + count;
+        to = to + count > capacity ? to + count - capacity : to + count;
+    }
+    while (count > 0) {
+        uint32_t chunk = count;
+        if (backFirst) {
+            if (chunk > from) chunk = from;
+            if (chunk > to) chunk = to;
+            from -= chunk;
+            to -= chunk;
+            for (uint32_t i = chunk; i-- > 0;) ring[to + i] = ring[from + i];
+            if (from == 0) from = capacity;
+            if (to == 0) to = capacity;
+        } else {
+            if (chunk > capacity - from) chunk = capacity - from;
+            if (chunk > capacity - to) chunk = capacity - to;
+            for (uint32_t i = 0; i < chunk; ++i) ring[to + i] = ring[from + i];
+            from = from + chunk == capacity ? 0 : from + chunk;
+            to = to + chunk == capacity ? 0 : to + chunk;
+        }
+        count -= chunk;
+    }
+}
+
+// The list of the first k entries lives in a circular buffer of m words from head on. A left
+// rotation by d moves the first d entries behind the last, or, when that is shorter, the last
+// k - d entries before the first.
+uint32_t RotateLeft(uint32_t* ring, uint32_t m, uint32_t head, uint32_t k, uint32_t d)
+{
+    if (d <= k - d) {
+        const uint32_t tail = head + k >= m ? head + k - m : head + k;
+        CopyCircular(ring, m, head, tail, d, false);
+        return head + d >= m ? head + d - m : head + d;
+    }
+    const uint32_t back = k - d;
+    const uint32_t from = head + d >= m ? head + d - m : head + d;
+    const uint32_t newHead = head >= back ? head - back : head + m - back;
+    CopyCircular(ring, m, from, newHead, back, true);
+    return newHead;
+}
+
+// Plays the rotations in a circular buffer of m members; out receives the final order.
+void OrderByRotations(const SizeGroup& group, uint32_t* ring, uint32_t* out)
+{
+    const uint32_t m = group.count;
+    uint32_t head = 0;
+    ring[0] = 0;
+    for (uint32_t k = 1; k < m; ++k) {  // the list holds k entries
+        head = RotateLeft(ring, m, head, k, Wrap(group.Between(k), k));
+        ring[head + k >= m ? head + k - m : head + k] = k;
+    }
+    head = (head + Wrap(group.After(), m)) % m;
+    memcpy(out, ring + head, (m - head) * sizeof(uint32_t));
+    memcpy(out + (m - head), ring, head * sizeof(uint32_t));
+}
 
 uint32_t PopCount(uint32_t x)
 {
@@ -94,115 +210,129 @@ uint32_t PopCount(uint32_t x)
     return (((x + (x >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24;
 }
 
-FreeSlots MakeFreeSlots(uint32_t* memory, uint32_t slots)
-{
-    uint32_t words = 1;
-    while (words * 32 < slots) words *= 2;
-    FreeSlots free = {memory, memory + words, words};
-    for (uint32_t w = 0; w < words; ++w) {
-        const uint32_t first = w * 32;
-        free.bits[w] = first >= slots ? 0 : slots - first >= 32 ? 0xFFFFFFFFu : (1u << (slots - first)) - 1;
-    }
-    for (uint32_t i = 1; i <= words; ++i) free.tree[i] = PopCount(free.bits[i - 1]);
-    for (uint32_t i = 1; i <= words; ++i) {
-        const uint32_t parent = i + (i & (0u - i));
-        if (parent <= words) free.tree[parent] += free.tree[i];
-    }
-    return free;
-}
+// The free slots of one size's output list: a bitmap of 32-slot words (set = free) and a
+// Fenwick tree of free counts per word, padded to a power of two so a search needs no bounds
+// check. Both are small enough to stay in the first-level cache.
+struct FreeSlots {
+    uint32_t* bits;
+    uint32_t* tree;  // 1-based, words entries
+    uint32_t words;  // a power of two
 
-// Takes the free slot of the given 0-based rank; returns its index.
-uint32_t TakeFreeSlot(FreeSlots& free, uint32_t rank)
-{
-    uint32_t word = 0;
-    for (uint32_t step = free.words; step > 0; step >>= 1) {
-        const uint32_t below = free.tree[word + step];
-        const bool past = below <= rank;  // branch-free: the outcome is a coin toss
-        word += past ? step : 0;
-        rank -= past ? below : 0;
+    FreeSlots(uint32_t* memory, uint32_t slots) : bits(memory), words(1)
+    {
+        while (words * 32 < slots) words *= 2;
+        tree = memory + words;
+        for (uint32_t w = 0; w < words; ++w) {
+            const uint32_t first = w * 32;
+            bits[w] = first >= slots ? 0 : slots - first >= 32 ? 0xFFFFFFFFu : (1u << (slots - first)) - 1;
+        }
+        for (uint32_t i = 1; i <= words; ++i) tree[i] = PopCount(bits[i - 1]);
+        for (uint32_t i = 1; i <= words; ++i) {
+            const uint32_t parent = i + (i & (0u - i));
+            if (parent <= words) tree[parent] += tree[i];
+        }
     }
-    uint32_t bits = free.bits[word];
-    for (; rank > 0; --rank) bits &= bits - 1;
-    const uint32_t bit = uint32_t(__builtin_ctz(bits));
-    free.bits[word] &= ~(1u << bit);
-    for (uint32_t i = word + 1; i <= free.words; i += i & (0u - i)) --free.tree[i];
-    return word * 32 + bit;
-}
 
-// Reduces a cut point modulo a list length; most steps need no division.
-uint32_t Wrap(uint64_t position, uint32_t length)
-{
-    return uint32_t(position < length ? position : position % length);
-}
+    // Takes the free slot of the given 0-based rank; returns its index.
+    uint32_t Take(uint32_t rank)
+    {
+        uint32_t word = 0;
+        for (uint32_t step = words; step > 0; step >>= 1) {
+            const uint32_t below = tree[word + step];
+            const bool past = below <= rank;  // branch-free: the outcome is a coin toss
+            word += past ? step : 0;
+            rank -= past ? below : 0;
+        }
+        uint32_t free = bits[word];
+        for (; rank > 0; --rank) free &= free - 1;
+        const uint32_t bit = uint32_t(__builtin_ctz(free));
+        bits[word] &= ~(1u << bit);
+        for (uint32_t i = word + 1; i <= words; i += i & (0u - i)) --tree[i];
+        return word * 32 + bit;
+    }
+};
 
-// Places the m entries of one size (host positions ascending in group) at out[0..m-1].
-void OrderOneSize(const uint64_t* group, uint32_t m, uint32_t smallerTotal, const uint32_t* smallerBefore,
-                  const ArticleSpan* original, uint32_t* insertAt, uint32_t* tree, ArticleSpan* out)
+// The same order as OrderByRotations in O(m log m) whatever the rotations: a rotation only
+// moves the cut point of a cyclic list and an append inserts just before it, so every entry's
+// insertion index follows from the counts; the list is then rebuilt offline.
+void OrderByInsertionIndex(const SizeGroup& group, uint32_t* insertAt, uint32_t* slots, uint32_t* out)
 {
+    const uint32_t m = group.count;
     uint32_t cut = 0;
     insertAt[0] = 0;
     for (uint32_t k = 1; k < m; ++k) {
-        const uint32_t between = smallerBefore[uint32_t(group[k])] - smallerBefore[uint32_t(group[k - 1])];
-        cut = Wrap(uint64_t(cut) + between, k);
-        insertAt[k] = cut;
-        ++cut;
+        cut = Wrap(cut + Wrap(group.Between(k), k), k);
+        insertAt[k] = cut++;
     }
-    const uint32_t after = smallerTotal - smallerBefore[uint32_t(group[m - 1])];
-    cut = Wrap(uint64_t(cut) + after, m);
+    cut = Wrap(cut + Wrap(group.After(), m), m);
 
-    FreeSlots free = MakeFreeSlots(tree, m);
+    FreeSlots free(slots, m);
     for (uint32_t k = m; k-- > 0;) {
-        const uint32_t slot = TakeFreeSlot(free, insertAt[k]);
-        out[slot >= cut ? slot - cut : slot + m - cut] = original[uint32_t(group[k])];
+        const uint32_t slot = free.Take(insertAt[k]);
+        out[slot >= cut ? slot - cut : slot + m - cut] = k;
     }
+}
+
+// Entries the rotations of a group would copy; stops counting once past the limit.
+uint64_t RotationCost(const SizeGroup& group, uint64_t limit)
+{
+    uint64_t cost = 0;
+    for (uint32_t k = 1; k < group.count && cost <= limit; ++k) {
+        const uint32_t d = Wrap(group.Between(k), k);
+        cost += d <= k - d ? d : k - d;
+    }
+    return cost;
 }
 
 }  // namespace
 
 uint32_t FastSortScratchBytes(uint32_t count)
 {
-    const uint64_t bytes = uint64_t(count) * 28 + 4;
+    const uint64_t bytes = ScratchWords(count) * sizeof(uint32_t);
     return bytes > 0xFFFFFFFFull ? 0 : uint32_t(bytes);
+}
+
+void OrderSizeGroupByRotations(const uint32_t* smallerBefore, uint32_t count, uint32_t smallerTotal, uint32_t* ring,
+                               uint32_t* out)
+{
+    OrderByRotations({smallerBefore, count, smallerTotal}, ring, out);
+}
+
+void OrderSizeGroupByInsertionIndex(const uint32_t* smallerBefore, uint32_t count, uint32_t smallerTotal,
+                                    uint32_t* insertAt, uint32_t* slots, uint32_t* out)
+{
+    OrderByInsertionIndex({smallerBefore, count, smallerTotal}, insertAt, slots, out);
 }
 
 void FastSortBySize(ArticleSpan* spans, uint32_t count, void* scratch)
 {
     if (count < 2) return;
     const uint32_t n = count;
-    uint64_t* keys = static_cast<uint64_t*>(scratch);
-    uint64_t* spare = keys + n;
-    uint32_t* rank = reinterpret_cast<uint32_t*>(spare + n);
-    uint32_t* insertAt = rank + n;
-    uint32_t* tree = insertAt + n;
+    uint32_t* order = static_cast<uint32_t*>(scratch);
+    uint32_t* spare = order + n;
+    ArticleSpan* sorted = reinterpret_cast<ArticleSpan*>(spare + n);
+    uint32_t(*rankSlot)[2] = reinterpret_cast<uint32_t(*)[2]>(sorted + n);
+    uint32_t* smallerBefore = &rankSlot[n][0];
+    uint32_t* room = smallerBefore + n;
+    uint32_t* extra = room + n + 1;
 
-    for (uint32_t i = 0; i < n; ++i) keys[i] = (uint64_t(spans[i].Size) << 32) | i;
-    const uint64_t* sorted = RadixSortByHighHalf(keys, spare, n);
-    ArticleSpan* original = reinterpret_cast<ArticleSpan*>(sorted == keys ? spare : keys);
-    memcpy(original, spans, size_t(n) * sizeof(ArticleSpan));
-
-    // Dense size ranks by host position, then for each entry the number of smaller entries before it.
-    uint32_t ranks = 0;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (i > 0 && (sorted[i] >> 32) != (sorted[i - 1] >> 32)) ++ranks;
-        rank[uint32_t(sorted[i])] = ranks;
-    }
-    ++ranks;
-    if (ranks == n) {  // no ties: the order is the sorted order
-        for (uint32_t i = 0; i < n; ++i) spans[i] = original[uint32_t(sorted[i])];
-        return;
-    }
-    memset(tree, 0, (size_t(ranks) + 1) * sizeof(uint32_t));
-    uint32_t* smallerBefore = rank;
-    for (uint32_t i = 0; i < n; ++i) {
-        const uint32_t r = rank[i];
-        smallerBefore[i] = FenwickPrefix(tree, r);
-        FenwickAdd(tree, ranks, r + 1);
-    }
+    const uint32_t* positions = SortBySize(spans, n, order, spare, sorted, extra);
+    if (positions == nullptr) return;  // one size only: the exchange sort moves nothing
+    uint32_t* out = positions == order ? spare : order;  // n words, free from here on
+    CountSmallerBefore(positions, sorted, n, rankSlot, smallerBefore, room);
 
     for (uint32_t start = 0; start < n;) {
         uint32_t end = start + 1;
-        while (end < n && (sorted[end] >> 32) == (sorted[start] >> 32)) ++end;
-        OrderOneSize(sorted + start, end - start, start, smallerBefore, original, insertAt, tree, spans + start);
+        while (end < n && sorted[end].Size == sorted[start].Size) ++end;
+        const uint32_t m = end - start;
+        const SizeGroup group = {smallerBefore + start, m, start};
+        // Copies within a buffer that stays in the cache cost far less than tree steps.
+        if (RotationCost(group, 64ull * m) <= 64ull * m) {
+            OrderByRotations(group, room, out);
+        } else {
+            OrderByInsertionIndex(group, room, extra, out);
+        }
+        for (uint32_t i = 0; i < m; ++i) spans[start + i] = sorted[start + out[i]];
         start = end;
     }
 }

@@ -14,3 +14,14 @@ uint32_t FastSortScratchBytes(uint32_t count);
 
 // The same permutation as ExchangeSortBySize in O(n log n), using scratch of FastSortScratchBytes(count).
 void FastSortBySize(ArticleSpan* spans, uint32_t count, void* scratch);
+
+// The two ways the fast path orders the m entries of one size. Members are numbered 0..m-1 in
+// host order; smallerBefore[k] is the number of smaller entries before member k in the host's
+// list, smallerTotal the number in the whole list. out receives the member numbers in output
+// order. Rotations need m words of ring and are fast when few smaller entries lie between
+// equal ones; the insertion-index way is O(m log m) always, with m words at insertAt and
+// m / 8 + 8 at slots.
+void OrderSizeGroupByRotations(const uint32_t* smallerBefore, uint32_t count, uint32_t smallerTotal, uint32_t* ring,
+                               uint32_t* out);
+void OrderSizeGroupByInsertionIndex(const uint32_t* smallerBefore, uint32_t count, uint32_t smallerTotal,
+                                    uint32_t* insertAt, uint32_t* slots, uint32_t* out);
