@@ -50,21 +50,30 @@ double Time(const std::vector<ArticleSpan>& input, Sort sort, int runs)
 
 int main()
 {
-    printf("%-9s %-22s %12s %12s %14s %8s\n", "spans", "sizes", "ours (s)", "by size (s)", "exchange (s)", "ratio");
+    printf("%-9s %-22s %12s %12s %14s %8s\n", "spans", "sizes", "ours (s)", "by size (s)", "exchange (s)",
+           "ratio");
     for (uint32_t count : {10000u, 50000u, 100000u, 1000000u}) {
         for (bool heavyTies : {false, true}) {
             const std::vector<ArticleSpan> input = MakeSpans(count, heavyTies, count);
-            const double ours = Time(input, [](std::vector<ArticleSpan>& s) { SortSpansBySize(s.data(), DWORD(s.size())); }, 5);
-            const double bySize = Time(input, [](std::vector<ArticleSpan>& s) {
-                std::sort(s.begin(), s.end(), [](const ArticleSpan& a, const ArticleSpan& b) { return a.Size < b.Size; });
-            }, 5);
+            const double ours = Time(
+                input, [](std::vector<ArticleSpan>& s) { SortSpansBySize(s.data(), DWORD(s.size())); }, 5);
+            const double bySize = Time(
+                input,
+                [](std::vector<ArticleSpan>& s) {
+                    std::sort(s.begin(), s.end(),
+                              [](const ArticleSpan& a, const ArticleSpan& b) { return a.Size < b.Size; });
+                },
+                5);
             char exchange[32] = "-";
             if (count <= 50000) {
-                const double seconds = Time(input, [](std::vector<ArticleSpan>& s) { ExchangeSortBySize(s.data(), uint32_t(s.size())); }, 1);
+                const double seconds = Time(
+                    input,
+                    [](std::vector<ArticleSpan>& s) { ExchangeSortBySize(s.data(), uint32_t(s.size())); }, 1);
                 snprintf(exchange, sizeof exchange, "%.4f", seconds);
             }
-            printf("%-9u %-22s %12.4f %12.4f %14s %8.2f\n", count, heavyTies ? "16 sizes (heavy ties)" : "uniform 20-3000",
-                   ours, bySize, exchange, ours / bySize);
+            printf("%-9u %-22s %12.4f %12.4f %14s %8.2f\n", count,
+                   heavyTies ? "16 sizes (heavy ties)" : "uniform 20-3000", ours, bySize, exchange,
+                   ours / bySize);
         }
     }
     return 0;

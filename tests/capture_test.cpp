@@ -37,7 +37,8 @@ TEST(CaptureHostTables, CopiesWordsTwoToLengthMinusOne)
         for (DWORD slot = 0; slot < 18; ++slot) {
             const bool copied = slot < c.copied;
             const bool handle = slot == 1 || slot == 2;
-            EXPECT_EQ(copied && !handle ? 0x5000 + slot + 2 : 0, State.HostData[slot]) << c.length << "/" << slot;
+            EXPECT_EQ(copied && !handle ? 0x5000 + slot + 2 : 0, State.HostData[slot])
+                << c.length << "/" << slot;
             EXPECT_EQ(copied ? 0x7000 + slot + 2 : 0, State.HostFunctions[slot]) << c.length << "/" << slot;
         }
     }

@@ -22,9 +22,15 @@ public:
         memcpy(bytes_.data() + 16, name.c_str(), (name.size() + 1) * 2);
         Put(countBlock + 16, count);
     }
-    const BYTE* data() const { return bytes_.data(); }
+    const BYTE* data() const
+    {
+        return bytes_.data();
+    }
 
 private:
-    void Put(size_t at, DWORD word) { memcpy(bytes_.data() + at, &word, 4); }
+    void Put(size_t at, DWORD word)
+    {
+        memcpy(bytes_.data() + at, &word, 4);
+    }
     std::vector<BYTE> bytes_;
 };

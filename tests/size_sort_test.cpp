@@ -134,7 +134,8 @@ GroupOrders OrderGroupBothWays(const std::vector<uint32_t>& smallerBefore, uint3
     GroupOrders orders;
     OrderSizeGroupByRotations(smallerBefore.data(), m, smallerTotal, room.data(), out.data());
     orders.byRotations = out;
-    OrderSizeGroupByInsertionIndex(smallerBefore.data(), m, smallerTotal, room.data(), slots.data(), out.data());
+    OrderSizeGroupByInsertionIndex(smallerBefore.data(), m, smallerTotal, room.data(), slots.data(),
+                                   out.data());
     orders.byInsertionIndex = out;
     return orders;
 }
@@ -146,7 +147,8 @@ TEST(SizeSort, BothWaysOfOrderingOneSizeMatchTheExchangeSort)
         const uint32_t members = 1 + random() % 60;
         const uint32_t maxGap = round % 3 == 0 ? 2 : round % 3 == 1 ? 20 : 200;
         uint32_t smallerTotal = 0;
-        const std::vector<uint32_t> smallerBefore = RandomSmallerBefore(random, members, maxGap, smallerTotal);
+        const std::vector<uint32_t> smallerBefore =
+            RandomSmallerBefore(random, members, maxGap, smallerTotal);
         const std::vector<uint32_t> expected = ReferenceGroupOrder(smallerBefore, smallerTotal);
         const GroupOrders orders = OrderGroupBothWays(smallerBefore, smallerTotal);
         ASSERT_EQ(expected, orders.byRotations) << "round " << round;
@@ -160,9 +162,11 @@ TEST(SizeSort, BothWaysOfOrderingOneSizeAgreeOnLargeSizes)
     for (uint32_t members : {1000u, 5000u, 40000u}) {
         for (uint32_t maxGap : {0u, 3u, 100000u}) {
             uint32_t smallerTotal = 0;
-            const std::vector<uint32_t> smallerBefore = RandomSmallerBefore(random, members, maxGap, smallerTotal);
+            const std::vector<uint32_t> smallerBefore =
+                RandomSmallerBefore(random, members, maxGap, smallerTotal);
             const GroupOrders orders = OrderGroupBothWays(smallerBefore, smallerTotal);
-            ASSERT_EQ(orders.byRotations, orders.byInsertionIndex) << members << " members, gaps up to " << maxGap;
+            ASSERT_EQ(orders.byRotations, orders.byInsertionIndex)
+                << members << " members, gaps up to " << maxGap;
         }
     }
 }

@@ -13,6 +13,6 @@ extern "C" BOOL WINAPI OnModuleAttach(HINSTANCE instance, DWORD reason, LPVOID /
 extern "C" INT_PTR WINAPI QORM_USER(const DWORD* dataTable, const DWORD* functionTable)
 {
     CaptureHostTables(dataTable, functionTable);
-    return DialogBoxParamW(State.ModuleInstance, MAKEINTRESOURCEW(IDD_EXPORT), HostMainWindow(), ExportDialogProc,
-                           0);
+    return DialogBoxParamW(State.ModuleInstance, MAKEINTRESOURCEW(IDD_EXPORT), HostMainWindow(),
+                           ExportDialogProc, 0);
 }

@@ -8,7 +8,8 @@ void SortSpansBySize(ArticleSpan* spans, DWORD count)
 {
     if (count < 2) return;
     const DWORD scratchBytes = FastSortScratchBytes(count);
-    void* scratch = scratchBytes == 0 ? nullptr : VirtualAlloc(nullptr, scratchBytes, MEM_COMMIT, PAGE_READWRITE);
+    void* scratch =
+        scratchBytes == 0 ? nullptr : VirtualAlloc(nullptr, scratchBytes, MEM_COMMIT, PAGE_READWRITE);
     if (scratch == nullptr) {
         ExchangeSortBySize(spans, count);
         return;

@@ -57,8 +57,8 @@ uint64_t ScratchWords(uint32_t n)
 // Host positions stably sorted by size, and the spans copied in that order: an LSD radix sort
 // that skips digits alike in every size. order and spare are n words each; returns the
 // one that holds the result, or null when all sizes are alike.
-uint32_t* SortBySize(const ArticleSpan* spans, uint32_t n, uint32_t* order, uint32_t* spare, ArticleSpan* sorted,
-                     uint32_t* histogram)
+uint32_t* SortBySize(const ArticleSpan* spans, uint32_t n, uint32_t* order, uint32_t* spare,
+                     ArticleSpan* sorted, uint32_t* histogram)
 {
     uint32_t allBits = 0, differentBits = 0;
     for (uint32_t i = 0; i < n; ++i) {
@@ -138,13 +138,17 @@ struct SizeGroup {
     {
         return smallerBefore[k] - smallerBefore[k - 1];
     }
-    uint32_t After() const { return smallerTotal - smallerBefore[count - 1]; }
+    uint32_t After() const
+    {
+        return smallerTotal - smallerBefore[count - 1];
+    }
 };
 
 // Copies count entries of a circular buffer from one index to another, in chunks that do not
 // wrap. Front first suits a destination behind the source, back first one ahead of it. The
 // chunks are mostly a few words long, too short to pay for a call to memmove.
-void CopyCircular(uint32_t* ring, uint32_t capacity, uint32_t from, uint32_t to, uint32_t count, bool backFirst)
+void CopyCircular(uint32_t* ring, uint32_t capacity, uint32_t from, uint32_t to, uint32_t count,
+                  bool backFirst)
 {
     if (backFirst) {
         from = from + count > capacity ? from + count - capacity : from + count;
@@ -292,8 +296,8 @@ uint32_t FastSortScratchBytes(uint32_t count)
     return bytes > 0xFFFFFFFFull ? 0 : uint32_t(bytes);
 }
 
-void OrderSizeGroupByRotations(const uint32_t* smallerBefore, uint32_t count, uint32_t smallerTotal, uint32_t* ring,
-                               uint32_t* out)
+void OrderSizeGroupByRotations(const uint32_t* smallerBefore, uint32_t count, uint32_t smallerTotal,
+                               uint32_t* ring, uint32_t* out)
 {
     OrderByRotations({smallerBefore, count, smallerTotal}, ring, out);
 }
@@ -317,7 +321,7 @@ void FastSortBySize(ArticleSpan* spans, uint32_t count, void* scratch)
     uint32_t* extra = room + n + 1;
 
     const uint32_t* positions = SortBySize(spans, n, order, spare, sorted, extra);
-    if (positions == nullptr) return;  // one size only: the exchange sort moves nothing
+    if (positions == nullptr) return;                    // one size only: the exchange sort moves nothing
     uint32_t* out = positions == order ? spare : order;  // n words, free from here on
     CountSmallerBefore(positions, sorted, n, rankSlot, smallerBefore, room);
 

@@ -21,7 +21,7 @@ void FastSortBySize(ArticleSpan* spans, uint32_t count, void* scratch);
 // order. Rotations need m words of ring and are fast when few smaller entries lie between
 // equal ones; the insertion-index way is O(m log m) always, with m words at insertAt and
 // m / 8 + 8 at slots.
-void OrderSizeGroupByRotations(const uint32_t* smallerBefore, uint32_t count, uint32_t smallerTotal, uint32_t* ring,
-                               uint32_t* out);
+void OrderSizeGroupByRotations(const uint32_t* smallerBefore, uint32_t count, uint32_t smallerTotal,
+                               uint32_t* ring, uint32_t* out);
 void OrderSizeGroupByInsertionIndex(const uint32_t* smallerBefore, uint32_t count, uint32_t smallerTotal,
                                     uint32_t* insertAt, uint32_t* slots, uint32_t* out);

@@ -63,10 +63,11 @@ DWORD Fail()
 DWORD Start()
 {
     State.WriteBufferUsed = 0;
-    State.OutputTarget = CreateFileW(State.FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    State.OutputTarget =
+        CreateFileW(State.FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (State.OutputTarget == INVALID_HANDLE_VALUE) return Fail();
-    if (!Write(&State.ByteOrderMark, sizeof State.ByteOrderMark) || !WriteText(State.TextBuffer)) return Fail();
+    if (!Write(&State.ByteOrderMark, sizeof State.ByteOrderMark) || !WriteText(State.TextBuffer))
+        return Fail();
     return 0;
 }
 

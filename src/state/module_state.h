@@ -31,9 +31,9 @@ struct ModuleState {
     WCHAR TextNoSpanList[43] = L"Не удалось получить список статей словаря!";
     WCHAR TextNoDictionary[19] = L"Не выбран словарь!";
 
-    ArticleSpan* SpanList = nullptr;       // this run's ordered spans
-    DWORD StripTagsFlag = 0;               // nonzero: articles pass through the host's StripTags
-    WCHAR FileName[kFileNameUnits] = {};   // output file name as typed
+    ArticleSpan* SpanList = nullptr;          // this run's ordered spans
+    DWORD StripTagsFlag = 0;                  // nonzero: articles pass through the host's StripTags
+    WCHAR FileName[kFileNameUnits] = {};      // output file name as typed
     WCHAR TextBuffer[kTextBufferUnits] = {};  // the header, each article, the total line in turn
     HINSTANCE ModuleInstance = nullptr;
     DWORD HostData[18] = {};       // data table words 2..19; words 3 and 4 read through

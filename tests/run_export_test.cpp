@@ -1,0 +1,228 @@
+// The export run through both outputs, with a real article file, real windows and real message boxes.
+#include <gtest/gtest.h>
+
+#include "state/module_state.h"
+#include "test_host.h"
+
+namespace {
+
+const std::wstring kSuccess = L"Данные в файл записаны успешно!";
+const std::wstring kWriteError = L"Ошибка записи в файл!";
+const std::wstring kIncomplete = L"Не все статьи удалось прочитать полностью!";
+const std::wstring kNoList = L"Не удалось получить список статей словаря!";
+const std::wstring kSorting = L"Сортировка статей по размеру";
+const std::wstring kWriting = L"Запись данных в файл";
+
+std::vector<std::wstring> Texts(const RunRecord& run)
+{
+    std::vector<std::wstring> texts;
+    for (const SeenBox& box : run.boxes) texts.push_back(box.text);
+    return texts;
+}
+
+// True when nobody holds the file open: it can be opened with no sharing at all.
+bool FileIsClosed(const std::wstring& path)
+{
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+class ExportRun : public ::testing::Test {
+protected:
+    TestHost host;
+    const std::string a6 = Utf16(L"шесть"), a2 = Utf16(L"д"), a4 = Utf16(L"че");
+};
+
+TEST_F(ExportRun, WritesTheFileByteForByteAndReportsSuccess)
+{
+    host.SetArticles({Utf16(L"шес"), a2, a4});
+    const RunRecord run = host.Run({FileSink, false, L"out.txt"});
+
+    EXPECT_EQ(ExpectedFile(L"X", {a2, a4, Utf16(L"шес")}, 3), host.ReadOutput(L"out.txt"));
+    ASSERT_EQ(1u, run.boxes.size());
+    EXPECT_EQ(kSuccess, run.boxes[0].text);
+    EXPECT_EQ(host.PathOf(L"out.txt"), run.boxes[0].caption);  // the name as typed
+    EXPECT_EQ(host.MainWindow(), run.boxes[0].owner);
+    EXPECT_EQ(0u, run.boxes[0].icon);
+    EXPECT_EQ(std::vector<std::wstring>{kSorting}, run.statusAtFill);
+    EXPECT_EQ(L"", run.statusAfter);
+    EXPECT_FALSE(run.dialogEnabledDuringRun) << "a second OK must not start a nested run";
+    EXPECT_EQ(nullptr, State.SpanList);
+    EXPECT_TRUE(FileIsClosed(host.PathOf(L"out.txt")));
+}
+
+TEST_F(ExportRun, CountsFromZeroAndReplacesTheFileOnEveryRun)
+{
+    host.SetArticles({a6, a2, a4});
+    const std::string junk(10000, 'j');
+    for (int runs = 0; runs < 2; ++runs) {
+        HANDLE file = CreateFileW(host.PathOf(L"out.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  0, nullptr);
+        DWORD written;
+        WriteFile(file, junk.data(), DWORD(junk.size()), &written, nullptr);
+        CloseHandle(file);
+        host.Run({FileSink, false, L"out.txt"});
+        EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a6}, 3), host.ReadOutput(L"out.txt")) << "run " << runs;
+    }
+}
+
+TEST_F(ExportRun, TagRemovalOnlyWhenChosen)
+{
+    host.SetArticles({Utf16(L"<b>жир</b>"), Utf16(L"<i>к</i>")});
+    struct Case {
+        bool strip;
+        int stripCalls;
+        std::vector<std::string> articles;
+    };
+    const Case cases[] = {
+        {false, 0, {Utf16(L"<i>к</i>"), Utf16(L"<b>жир</b>")}},
+        {true, 2, {Utf16(L"к"), Utf16(L"жир")}},
+    };
+    for (const Case& c : cases) {
+        const RunRecord run = host.Run({FileSink, c.strip, L"out.txt"});
+        EXPECT_EQ(c.stripCalls, run.stripCalls);
+        EXPECT_EQ(std::vector<std::wstring>(c.stripCalls, kWriting), run.statusAtStrip);
+        EXPECT_EQ(ExpectedFile(L"X", c.articles, 2), host.ReadOutput(L"out.txt"));
+    }
+}
+
+TEST_F(ExportRun, DictionaryCountsOfZeroAndOne)
+{
+    struct Case {
+        std::vector<std::string> articles;
+    };
+    for (const Case& c : {Case{{}}, Case{{a4}}}) {
+        host.SetArticles(c.articles);
+        const RunRecord run = host.Run({FileSink, false, L"out.txt"});
+        EXPECT_EQ(ExpectedFile(L"X", c.articles, DWORD(c.articles.size())), host.ReadOutput(L"out.txt"));
+        EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(run));
+    }
+}
+
+TEST_F(ExportRun, WindowOutputIntoEachPane)
+{
+    const std::string withNul = Utf16(L"до") + std::string(2, '\0') + Utf16(L"после");
+    host.SetArticles({a6, withNul, a2});
+    for (int pane = 0; pane < 3; ++pane) {
+        const RunRecord run = host.Run({WindowSink, true, L"unused.txt", pane});
+        EXPECT_EQ(
+            L"#Отсортированные по размеру статьи словаря X:\r\n\r\nд\r\nшесть\r\nдо\r\n"
+            L"\r\n#Всего найдено карточек: 3",
+            host.PaneText(pane));
+        EXPECT_TRUE(run.boxes.empty());
+        EXPECT_EQ(std::vector<std::wstring>(3, kWriting), run.statusAtStrip);
+        EXPECT_EQ(L"", run.statusAfter);
+    }
+    EXPECT_EQ("(missing)", host.ReadOutput(L"unused.txt"));
+}
+
+TEST_F(ExportRun, NulInsideAnArticleEndsItInTheFileToo)
+{
+    host.SetArticles({Utf16(L"до") + std::string(2, '\0') + Utf16(L"после")});
+    host.Run({FileSink, false, L"out.txt"});
+    EXPECT_EQ(ExpectedFile(L"X", {Utf16(L"до")}, 1), host.ReadOutput(L"out.txt"));
+}
+
+TEST_F(ExportRun, ArticlesLargerThanTheTextBufferAreExportedWhole)
+{
+    const ModuleState before = State;
+    struct Case {
+        size_t bytes;
+        size_t exportedBytes;  // an odd size loses its half unit
+    };
+    for (const Case c :
+         {Case{262142, 262142}, Case{262143, 262142}, Case{262144, 262144}, Case{1 << 20, 1 << 20}}) {
+        std::string big(c.bytes, '\0');
+        for (size_t i = 0; i + 1 < c.bytes; i += 2) big[i] = char('a' + (i / 2) % 26);
+        host.SetArticles({big, a2});
+        const RunRecord run = host.Run({FileSink, true, L"out.txt"});
+        EXPECT_EQ(ExpectedFile(L"X", {a2, big.substr(0, c.exportedBytes)}, 2), host.ReadOutput(L"out.txt"))
+            << c.bytes << " bytes";
+        EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(run));
+        EXPECT_EQ(nullptr, State.LargeText) << "the larger buffer is released at run end";
+        EXPECT_EQ(before.ModuleInstance, State.ModuleInstance) << "nothing written past TextBuffer";
+        EXPECT_EQ(0, memcmp(before.HostFunctions, State.HostFunctions, sizeof State.HostFunctions));
+    }
+}
+
+TEST_F(ExportRun, ShortReadsAndOddSizesNeverShowEarlierBytes)
+{
+    const std::string abc = Utf16(L"abc");
+    struct Case {
+        const char* what;
+        ArticleSpan span;  // over the 6-byte file "abc"
+        std::string exported;
+        bool incomplete;
+    };
+    const Case cases[] = {
+        {"odd size", {0, 3}, Utf16(L"a"), false},
+        {"past the end", {4, 40}, Utf16(L"c"), true},
+        {"wholly past the end", {100, 8}, "", true},
+    };
+    for (const Case& c : cases) {
+        host.SetArticles({abc});
+        host.spans = {c.span};
+        const RunRecord run = host.Run({FileSink, false, L"out.txt"});
+        EXPECT_EQ(ExpectedFile(L"X", {c.exported}, 1), host.ReadOutput(L"out.txt")) << c.what;
+        EXPECT_EQ(std::vector<std::wstring>{c.incomplete ? kIncomplete : kSuccess}, Texts(run)) << c.what;
+        if (c.incomplete) {
+            EXPECT_EQ(host.MainWindow(), run.boxes[0].owner);
+            EXPECT_EQ(UINT(MB_ICONWARNING), run.boxes[0].icon);
+        }
+    }
+}
+
+TEST_F(ExportRun, OffsetsFromTwoGibibytesUp)
+{
+    host.SetArticlesAt({{0x7FFFFFF0ull, a2}, {0x80000010ull, a4}, {0xFFFFFFF0ull, a6}});
+    const RunRecord run = host.Run({FileSink, false, L"out.txt"});
+    EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a6}, 3), host.ReadOutput(L"out.txt"));
+    EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(run));
+}
+
+TEST_F(ExportRun, AFileThatCannotBeCreatedStopsTheRunCleanly)
+{
+    host.SetArticles({a6, a2});
+    const RunRecord run = host.Run({FileSink, false, L"C:\\no such folder\\out.txt"});
+    EXPECT_EQ(std::vector<std::wstring>{kWriteError}, Texts(run));
+    EXPECT_NE(host.PathOf(L"C:\\no such folder\\out.txt"), run.boxes[0].caption) << "the platform's caption";
+    EXPECT_EQ(UINT(MB_ICONERROR), run.boxes[0].icon);
+    EXPECT_EQ(host.MainWindow(), run.boxes[0].owner);
+    EXPECT_EQ(0, run.fillCalls) << "no article is read";
+    EXPECT_EQ(L"", run.statusAfter);
+    EXPECT_EQ(nullptr, State.SpanList);
+}
+
+TEST_F(ExportRun, WriteFailuresShowOneErrorAndNoSuccess)
+{
+    struct Case {
+        const char* what;
+        size_t articles;
+        bool stopsEarly;  // the failure is found while articles are still being read
+    };
+    for (const Case c : {Case{"found at the end", 3, false}, Case{"found midway", 400, true}}) {
+        std::vector<std::string> articles;
+        for (size_t i = 0; i < c.articles; ++i) articles.push_back(std::string(1000, 'x'));
+        host.SetArticles(articles);
+        const RunRecord run = host.Run({FileSink, true, L"Z:\\dev\\full"});
+        EXPECT_EQ(std::vector<std::wstring>{kWriteError}, Texts(run)) << c.what;
+        EXPECT_EQ(c.stopsEarly, size_t(run.stripCalls) < c.articles) << c.what;
+        EXPECT_EQ(INVALID_HANDLE_VALUE, State.OutputTarget) << "the file is closed";
+        EXPECT_EQ(L"", run.statusAfter);
+    }
+}
+
+TEST_F(ExportRun, NoSpanListIsReportedAndTheFileClosed)
+{
+    host.SetArticles({a6, a2});
+    host.provideFillArticleSpans = false;
+    const RunRecord run = host.Run({FileSink, false, L"out.txt"});
+    EXPECT_EQ(std::vector<std::wstring>{kNoList}, Texts(run));
+    EXPECT_EQ(UINT(MB_ICONERROR), run.boxes[0].icon);
+    EXPECT_TRUE(FileIsClosed(host.PathOf(L"out.txt")));
+}
+
+}  // namespace

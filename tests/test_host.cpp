@@ -1,0 +1,234 @@
+// The in-process test host: windows, tables, article files, recording host procedures and message boxes.
+#include "test_host.h"
+
+#include <cstring>
+
+#include "export/run_export.h"
+#include "host/host_tables.h"
+
+namespace {
+
+TestHost* current;
+RunRecord* record;
+
+std::wstring WindowText(HWND window)
+{
+    WCHAR text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+void __stdcall FillArticleSpans(const BYTE*, ArticleSpan* list)
+{
+    ++record->fillCalls;
+    record->dialogEnabledDuringRun = IsWindowEnabled(current->Dialog()) != FALSE;
+    record->statusAtFill.push_back(WindowText(HostStatusWindow()));
+    for (size_t i = 0; i < current->spans.size(); ++i) list[i] = current->spans[i];
+}
+
+// Removes everything from '<' to the next '>', both included.
+void __stdcall StripTags(WCHAR* text)
+{
+    ++record->stripCalls;
+    record->statusAtStrip.push_back(WindowText(HostStatusWindow()));
+    WCHAR* out = text;
+    bool inTag = false;
+    for (const WCHAR* in = text; *in != L'\0'; ++in) {
+        if (*in == L'<') inTag = true;
+        if (!inTag) *out++ = *in;
+        if (*in == L'>') inTag = false;
+    }
+    *out = L'\0';
+}
+
+UINT IconOf(HWND box)
+{
+    const struct {
+        LPCWSTR id;
+        UINT style;
+    } icons[] = {{IDI_HAND, MB_ICONERROR},
+                 {IDI_EXCLAMATION, MB_ICONWARNING},
+                 {IDI_ASTERISK, MB_ICONINFORMATION},
+                 {IDI_QUESTION, MB_ICONQUESTION}};
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON || !IsWindowVisible(child)) continue;
+        const HICON shown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        for (const auto& icon : icons) {
+            if (shown != nullptr && shown == LoadIconW(nullptr, icon.id)) return icon.style;
+        }
+    }
+    return 0;
+}
+
+BOOL CALLBACK AnswerBox(HWND window, LPARAM)
+{
+    WCHAR className[16] = L"";
+    GetClassNameW(window, className, 16);
+    if (lstrcmpW(className, L"#32770") != 0 || !IsWindowVisible(window) || !IsWindowEnabled(window))
+        return TRUE;
+    WCHAR text[1024] = L"";
+    GetDlgItemTextW(window, 0xFFFF, text, 1024);
+    record->boxes.push_back({text, WindowText(window), GetWindow(window, GW_OWNER), IconOf(window)});
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0);
+}
+
+HWND MakeWindow(const WCHAR* className, DWORD style, HWND parent = nullptr)
+{
+    return CreateWindowExW(0, className, L"", style, 0, 0, 400, 300, parent, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace
+
+TestHost::TestHost()
+{
+    WCHAR temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    WCHAR unique[MAX_PATH];
+    GetTempFileNameW(temp, L"zaq", 0, unique);
+    DeleteFileW(unique);
+    CreateDirectoryW(unique, nullptr);
+    folder_ = unique;
+
+    mainWindow_ = MakeWindow(L"STATIC", WS_OVERLAPPEDWINDOW);
+    statusWindow_ = MakeWindow(L"STATIC", WS_CHILD, mainWindow_);
+    dialog_ = MakeWindow(L"STATIC", WS_OVERLAPPEDWINDOW);
+    for (HWND& pane : panes_) {
+        pane = MakeWindow(L"EDIT", WS_CHILD | ES_MULTILINE, mainWindow_);
+        SendMessageW(pane, EM_SETLIMITTEXT, 0, 0);
+    }
+
+    static HWND variables[6];
+    variables[0] = mainWindow_;
+    variables[1] = statusWindow_;
+    for (int i = 0; i < 3; ++i) variables[2 + i] = panes_[i];
+    dataTable_[0] = 20;
+    dataTable_[kMainWindowWord] = DWORD(UINT_PTR(&variables[0]));
+    dataTable_[kStatusWindowWord] = DWORD(UINT_PTR(&variables[1]));
+    for (int i = 0; i < 3; ++i) dataTable_[kDictionaryPaneWord + i] = DWORD(UINT_PTR(&variables[2 + i]));
+    functionTable_[0] = 20;
+    functionTable_[kStripTagsWord] = DWORD(UINT_PTR(&StripTags));
+}
+
+TestHost::~TestHost()
+{
+    if (articleFile_ != INVALID_HANDLE_VALUE) CloseHandle(articleFile_);
+    DestroyWindow(dialog_);
+    DestroyWindow(mainWindow_);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder_ + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            DeleteFileW((folder_ + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder_.c_str());
+}
+
+void TestHost::SetArticles(const std::vector<std::string>& articles)
+{
+    std::vector<std::pair<ULONGLONG, std::string>> placed;
+    ULONGLONG offset = 0;
+    for (const std::string& article : articles) {
+        placed.push_back({offset, article});
+        offset += article.size();
+    }
+    SetArticlesAt(placed);
+}
+
+void TestHost::SetArticlesAt(const std::vector<std::pair<ULONGLONG, std::string>>& articles)
+{
+    if (articleFile_ != INVALID_HANDLE_VALUE) CloseHandle(articleFile_);
+    const std::wstring path = folder_ + L"\\articles.bin";
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    spans.clear();
+    for (const auto& article : articles) {
+        LARGE_INTEGER at;
+        at.QuadPart = LONGLONG(article.first);
+        SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+        DWORD written = 0;
+        WriteFile(file, article.second.data(), DWORD(article.second.size()), &written, nullptr);
+        spans.push_back({DWORD(article.first), DWORD(article.second.size())});
+    }
+    CloseHandle(file);
+    articleFile_ =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    count = DWORD(spans.size());
+}
+
+std::wstring TestHost::PathOf(const std::wstring& name) const
+{
+    return name.find(L'\\') == std::wstring::npos ? folder_ + L"\\" + name : name;
+}
+
+std::string TestHost::ReadOutput(const std::wstring& name) const
+{
+    HANDLE file =
+        CreateFileW(PathOf(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(missing)";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::wstring TestHost::PaneText(int pane) const
+{
+    std::wstring text(GetWindowTextLengthW(panes_[pane]) + 1, L'\0');
+    text.resize(GetWindowTextW(panes_[pane], &text[0], int(text.size())));
+    return text;
+}
+
+RunRecord TestHost::Run(const ExportChoice& choice)
+{
+    RunRecord run;
+    current = this;
+    record = &run;
+    functionTable_[kFillArticleSpansWord] =
+        provideFillArticleSpans ? DWORD(UINT_PTR(&::FillArticleSpans)) : 0;
+    CaptureHostTables(dataTable_, functionTable_);
+
+    State.CurrentSink = choice.sink;
+    State.StripTagsFlag = choice.stripTags ? 1 : 0;
+    State.OutputTarget = choice.sink == WindowSink ? panes_[choice.pane] : nullptr;
+    lstrcpynW(State.FileName, PathOf(choice.fileName).c_str(), kFileNameUnits);
+
+    // The record: handle at byte 8, count block after the name, count at its byte 16.
+    std::vector<BYTE> bytes(16 + (dictionaryName.size() + 1) * 2 + 20, 0);
+    const DWORD handle = DWORD(UINT_PTR(articleFile_)),
+                countBlock = DWORD(16 + (dictionaryName.size() + 1) * 2);
+    memcpy(&bytes[8], &handle, 4);
+    memcpy(&bytes[12], &countBlock, 4);
+    memcpy(&bytes[16], dictionaryName.c_str(), (dictionaryName.size() + 1) * 2);
+    memcpy(&bytes[countBlock + 16], &count, 4);
+
+    EnableWindow(dialog_, TRUE);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, OnTimer);
+    RunExport(dialog_, bytes.data());
+    KillTimer(nullptr, timer);
+    run.statusAfter = WindowText(statusWindow_);
+    record = nullptr;
+    return run;
+}
+
+std::string Utf16(const std::wstring& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+std::string ExpectedFile(const std::wstring& name, const std::vector<std::string>& articles, DWORD total)
+{
+    std::string bytes =
+        "\xFF\xFE" + Utf16(L"#Отсортированные по размеру статьи словаря " + name + L":\r\n\r\n");
+    for (const std::string& article : articles) bytes += article + Utf16(L"\r\n");
+    return bytes + Utf16(L"\r\n#Всего найдено карточек: " + std::to_wstring(total));
+}

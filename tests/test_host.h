@@ -1,0 +1,89 @@
+// An in-process stand-in for the host: real windows, real article files, host procedures that
+// record what the plug-in asked, and a timer that reads and answers every message box.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "host/article_span.h"
+#include "output/output_sink.h"
+
+// A message box as the user saw it.
+struct SeenBox {
+    std::wstring text;
+    std::wstring caption;
+    HWND owner;
+    UINT icon;  // MB_ICONERROR, MB_ICONWARNING, MB_ICONINFORMATION, MB_ICONQUESTION or 0
+};
+
+// What the host saw during one export run.
+struct RunRecord {
+    std::vector<SeenBox> boxes;
+    std::vector<std::wstring> statusAtFill;   // status line when FillArticleSpans was called
+    std::vector<std::wstring> statusAtStrip;  // status line at each StripTags call
+    std::wstring statusAfter;
+    int fillCalls = 0;
+    int stripCalls = 0;
+    bool dialogEnabledDuringRun = false;
+};
+
+struct ExportChoice {
+    OutputSink sink = FileSink;
+    bool stripTags = false;
+    std::wstring fileName;  // a name in the host's temporary folder, or a full path
+    int pane = 0;           // window mode: 0 dictionary, 1 text, 2 translation
+};
+
+class TestHost {
+public:
+    TestHost();
+    ~TestHost();
+
+    // Writes the article file: the articles' bytes back to back; the spans describe them in the
+    // given order and may be edited before a run.
+    void SetArticles(const std::vector<std::string>& articles);
+    // Writes each article at its own offset (the file is sparse between them).
+    void SetArticlesAt(const std::vector<std::pair<ULONGLONG, std::string>>& articles);
+    std::vector<ArticleSpan> spans;
+    DWORD count = 0;  // the record's article count; SetArticles sets it to the number of spans
+    std::wstring dictionaryName = L"X";
+    bool provideFillArticleSpans = true;
+
+    RunRecord Run(const ExportChoice& choice);
+
+    std::wstring Folder() const
+    {
+        return folder_;
+    }
+    std::wstring PathOf(const std::wstring& name) const;
+    std::string ReadOutput(const std::wstring& name) const;
+    std::wstring PaneText(int pane) const;
+    HWND MainWindow() const
+    {
+        return mainWindow_;
+    }
+    HWND Dialog() const
+    {
+        return dialog_;
+    }
+    HANDLE ArticleFile() const
+    {
+        return articleFile_;
+    }
+
+private:
+    std::wstring folder_;
+    HANDLE articleFile_ = INVALID_HANDLE_VALUE;
+    HWND mainWindow_ = nullptr, statusWindow_ = nullptr, dialog_ = nullptr;
+    HWND panes_[3] = {};
+    DWORD dataTable_[20] = {};
+    DWORD functionTable_[20] = {};
+};
+
+// The UTF-16LE bytes of a text.
+std::string Utf16(const std::wstring& text);
+
+// The bytes of an output file: BOM, header for the name, the articles' bytes each with CR LF, total.
+std::string ExpectedFile(const std::wstring& name, const std::vector<std::string>& articles, DWORD total);
