@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any is missing (run as root).
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth googletest python3)
+packages=(cmake make g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 xvfb xauth googletest python3)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

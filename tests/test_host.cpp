@@ -5,6 +5,7 @@
 
 #include "export/run_export.h"
 #include "host/host_tables.h"
+#include "host_procedures.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
-void __stdcall FillArticleSpans(const BYTE*, ArticleSpan* list)
+void __stdcall RecordingFillArticleSpans(const BYTE*, ArticleSpan* list)
 {
     ++record->fillCalls;
     record->dialogEnabledDuringRun = IsWindowEnabled(current->Dialog()) != FALSE;
@@ -26,49 +27,17 @@ void __stdcall FillArticleSpans(const BYTE*, ArticleSpan* list)
     for (size_t i = 0; i < current->spans.size(); ++i) list[i] = current->spans[i];
 }
 
-// Removes everything from '<' to the next '>', both included.
-void __stdcall StripTags(WCHAR* text)
+void __stdcall RecordingStripTags(WCHAR* text)
 {
     ++record->stripCalls;
     record->statusAtStrip.push_back(WindowText(HostStatusWindow()));
-    WCHAR* out = text;
-    bool inTag = false;
-    for (const WCHAR* in = text; *in != L'\0'; ++in) {
-        if (*in == L'<') inTag = true;
-        if (!inTag) *out++ = *in;
-        if (*in == L'>') inTag = false;
-    }
-    *out = L'\0';
-}
-
-UINT IconOf(HWND box)
-{
-    const struct {
-        LPCWSTR id;
-        UINT style;
-    } icons[] = {{IDI_HAND, MB_ICONERROR},
-                 {IDI_EXCLAMATION, MB_ICONWARNING},
-                 {IDI_ASTERISK, MB_ICONINFORMATION},
-                 {IDI_QUESTION, MB_ICONQUESTION}};
-    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON || !IsWindowVisible(child)) continue;
-        const HICON shown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-        for (const auto& icon : icons) {
-            if (shown != nullptr && shown == LoadIconW(nullptr, icon.id)) return icon.style;
-        }
-    }
-    return 0;
+    StripTags(text);
 }
 
 BOOL CALLBACK AnswerBox(HWND window, LPARAM)
 {
-    WCHAR className[16] = L"";
-    GetClassNameW(window, className, 16);
-    if (lstrcmpW(className, L"#32770") != 0 || !IsWindowVisible(window) || !IsWindowEnabled(window))
-        return TRUE;
-    WCHAR text[1024] = L"";
-    GetDlgItemTextW(window, 0xFFFF, text, 1024);
-    record->boxes.push_back({text, WindowText(window), GetWindow(window, GW_OWNER), IconOf(window)});
+    if (!IsActiveDialog(window)) return TRUE;
+    record->boxes.push_back(ReadMessageBox(window));
     PostMessageW(window, WM_COMMAND, IDOK, 0);
     return TRUE;
 }
@@ -113,7 +82,7 @@ TestHost::TestHost()
     dataTable_[kStatusWindowWord] = DWORD(UINT_PTR(&variables[1]));
     for (int i = 0; i < 3; ++i) dataTable_[kDictionaryPaneWord + i] = DWORD(UINT_PTR(&variables[2 + i]));
     functionTable_[0] = 20;
-    functionTable_[kStripTagsWord] = DWORD(UINT_PTR(&StripTags));
+    functionTable_[kStripTagsWord] = DWORD(UINT_PTR(&RecordingStripTags));
 }
 
 TestHost::~TestHost()
@@ -194,7 +163,7 @@ RunRecord TestHost::Run(const ExportChoice& choice)
     current = this;
     record = &run;
     functionTable_[kFillArticleSpansWord] =
-        provideFillArticleSpans ? DWORD(UINT_PTR(&::FillArticleSpans)) : 0;
+        provideFillArticleSpans ? DWORD(UINT_PTR(&RecordingFillArticleSpans)) : 0;
     CaptureHostTables(dataTable_, functionTable_);
 
     State.CurrentSink = choice.sink;
@@ -218,17 +187,4 @@ RunRecord TestHost::Run(const ExportChoice& choice)
     run.statusAfter = WindowText(statusWindow_);
     record = nullptr;
     return run;
-}
-
-std::string Utf16(const std::wstring& text)
-{
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-}
-
-std::string ExpectedFile(const std::wstring& name, const std::vector<std::string>& articles, DWORD total)
-{
-    std::string bytes =
-        "\xFF\xFE" + Utf16(L"#Отсортированные по размеру статьи словаря " + name + L":\r\n\r\n");
-    for (const std::string& article : articles) bytes += article + Utf16(L"\r\n");
-    return bytes + Utf16(L"\r\n#Всего найдено карточек: " + std::to_wstring(total));
 }

@@ -7,16 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "box_reader.h"
 #include "host/article_span.h"
 #include "output/output_sink.h"
-
-// A message box as the user saw it.
-struct SeenBox {
-    std::wstring text;
-    std::wstring caption;
-    HWND owner;
-    UINT icon;  // MB_ICONERROR, MB_ICONWARNING, MB_ICONINFORMATION, MB_ICONQUESTION or 0
-};
+#include "output_bytes.h"
 
 // What the host saw during one export run.
 struct RunRecord {
@@ -81,9 +75,3 @@ private:
     DWORD dataTable_[20] = {};
     DWORD functionTable_[20] = {};
 };
-
-// The UTF-16LE bytes of a text.
-std::string Utf16(const std::wstring& text);
-
-// The bytes of an output file: BOM, header for the name, the articles' bytes each with CR LF, total.
-std::string ExpectedFile(const std::wstring& name, const std::vector<std::string>& articles, DWORD total);

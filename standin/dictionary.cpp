@@ -1,0 +1,204 @@
+// Loading dictd dictionaries into UTF-16LE article files and the records the plug-in reads.
+#include "dictionary.h"
+
+#include <zlib.h>
+
+#include <cstring>
+
+namespace {
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+{
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size;
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < 0x7FFFFFFF;
+    if (ok) {
+        bytes.resize(size_t(size.QuadPart));
+        DWORD read = 0;
+        ok = ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr) && read == bytes.size();
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+// A gzip stream (a dictzip file is one) inflated whole.
+bool Gunzip(const std::string& packed, std::string& text)
+{
+    z_stream stream = {};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) return false;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    stream.avail_in = uInt(packed.size());
+    text.clear();
+    int status = Z_OK;
+    char chunk[1 << 16];
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(chunk);
+        stream.avail_out = sizeof chunk;
+        status = inflate(&stream, Z_NO_FLUSH);
+        text.append(chunk, sizeof chunk - stream.avail_out);
+    }
+    inflateEnd(&stream);
+    return status == Z_STREAM_END;
+}
+
+// dictd's base64 numbers: offsets and lengths in the index.
+bool DecodeNumber(const std::string& digits, DWORD& value)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    unsigned long long number = 0;
+    for (char digit : digits) {
+        const char* at = strchr(alphabet, digit);
+        if (digit == '\0' || at == nullptr) return false;
+        number = number * 64 + unsigned(at - alphabet);
+        if (number > 0xFFFFFFFFull) return false;
+    }
+    value = DWORD(number);
+    return !digits.empty();
+}
+
+std::wstring Widen(const char* text, int bytes)
+{
+    if (bytes == 0) return L"";
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text, bytes, nullptr, 0);
+    std::wstring wide(units, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, bytes, &wide[0], units);
+    return wide;
+}
+
+// An entry's text as an article: CR LF line breaks, no line breaks at the end.
+std::wstring ArticleText(const char* text, DWORD bytes)
+{
+    while (bytes > 0 && (text[bytes - 1] == '\n' || text[bytes - 1] == '\r')) --bytes;
+    std::wstring article;
+    article.reserve(bytes + 16);
+    for (wchar_t unit : Widen(text, int(bytes))) {
+        if (unit == L'\r') continue;
+        if (unit == L'\n') article += L'\r';
+        article += unit;
+    }
+    return article;
+}
+
+HANDLE CreateArticleFile()
+{
+    WCHAR folder[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"art", 0, path);
+    return CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+// The record: bytes 0-7 unused, the article file's handle at 8, the distance to the count block
+// at 12, the name from 16; the count block holds the count at its byte 16.
+void BuildRecord(Dictionary& dictionary)
+{
+    const DWORD nameBytes = DWORD((dictionary.name.size() + 1) * sizeof(WCHAR));
+    const DWORD countBlock = (16 + nameBytes + 3) & ~3u;
+    dictionary.record.assign(countBlock + 20, 0);
+    BYTE* record = dictionary.record.data();
+    const DWORD handle = DWORD(UINT_PTR(dictionary.articleFile)), count = DWORD(dictionary.spans.size());
+    memcpy(record, "ZAQD", 4);
+    memcpy(record + 8, &handle, 4);
+    memcpy(record + 12, &countBlock, 4);
+    memcpy(record + 16, dictionary.name.c_str(), nameBytes);
+    memcpy(record + countBlock + 16, &count, 4);
+    dictionary.cell = DWORD(UINT_PTR(record));
+}
+
+std::wstring FileStem(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring stem = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = stem.find(L'.');
+    return dot == std::wstring::npos ? stem : stem.substr(0, dot);
+}
+
+}  // namespace
+
+Dictionary::~Dictionary()
+{
+    if (articleFile != INVALID_HANDLE_VALUE) CloseHandle(articleFile);
+}
+
+std::unique_ptr<Dictionary> LoadDictd(const std::wstring& indexPath, std::wstring& error)
+{
+    std::string index, text;
+    if (!ReadWholeFile(indexPath, index)) {
+        error = L"cannot read " + indexPath;
+        return nullptr;
+    }
+    const std::wstring base = indexPath.substr(0, indexPath.size() - (indexPath.size() >= 6 ? 6 : 0));
+    std::string packed;
+    if (ReadWholeFile(base + L".dict.dz", packed)) {
+        if (!Gunzip(packed, text)) {
+            error = L"cannot unpack " + base + L".dict.dz";
+            return nullptr;
+        }
+    } else if (!ReadWholeFile(base + L".dict", text)) {
+        error = L"no " + base + L".dict or .dict.dz";
+        return nullptr;
+    }
+
+    auto dictionary = std::make_unique<Dictionary>();
+    dictionary->name = FileStem(indexPath);
+    dictionary->articleFile = CreateArticleFile();
+    if (dictionary->articleFile == INVALID_HANDLE_VALUE) {
+        error = L"cannot create an article file";
+        return nullptr;
+    }
+
+    std::wstring pending;  // articles gathered for the next write
+    DWORD fileSize = 0;
+    bool written = true;
+    size_t lineStart = 0;
+    while (lineStart < index.size() && written) {
+        size_t lineEnd = index.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = index.size();
+        const std::string line = index.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        const size_t tab1 = line.find('\t'), tab2 = line.find('\t', tab1 + 1);
+        if (tab1 == std::string::npos || tab2 == std::string::npos) continue;
+        const std::string headword = line.substr(0, tab1);
+        const size_t tab3 = line.find('\t', tab2 + 1);
+        DWORD offset = 0, length = 0;
+        if (!DecodeNumber(line.substr(tab1 + 1, tab2 - tab1 - 1), offset) ||
+            !DecodeNumber(
+                line.substr(tab2 + 1, tab3 == std::string::npos ? std::string::npos : tab3 - tab2 - 1),
+                length) ||
+            offset > text.size() || length > text.size() - offset) {
+            continue;
+        }
+        const std::wstring article = ArticleText(text.data() + offset, length);
+        if (headword == "00-database-short" || headword == "00databaseshort") {
+            const size_t lineBreak = article.find(L"\r\n");
+            if (lineBreak != std::wstring::npos) dictionary->name = article.substr(lineBreak + 2);
+            while (!dictionary->name.empty() && dictionary->name[0] == L' ') dictionary->name.erase(0, 1);
+        }
+        if (headword.compare(0, 11, "00-database") == 0 || headword.compare(0, 10, "00database") == 0)
+            continue;
+        const DWORD bytes = DWORD(article.size() * sizeof(WCHAR));
+        dictionary->spans.push_back({fileSize, bytes});
+        fileSize += bytes;
+        pending += article;
+        if (pending.size() >= (1u << 20) || lineStart >= index.size()) {
+            DWORD done = 0;
+            const DWORD size = DWORD(pending.size() * sizeof(WCHAR));
+            written =
+                WriteFile(dictionary->articleFile, pending.data(), size, &done, nullptr) && done == size;
+            pending.clear();
+        }
+    }
+    if (written && !pending.empty()) {
+        DWORD done = 0;
+        const DWORD size = DWORD(pending.size() * sizeof(WCHAR));
+        written = WriteFile(dictionary->articleFile, pending.data(), size, &done, nullptr) && done == size;
+    }
+    if (!written) {
+        error = L"cannot write the article file";
+        return nullptr;
+    }
+    BuildRecord(*dictionary);
+    return dictionary;
+}

@@ -1,0 +1,150 @@
+// The host's windows, the tables it hands the plug-in, and loading and calling the plug-in.
+#include "host.h"
+
+#include "host/host_interface.h"
+#include "host_procedures.h"
+#include "journal.h"
+
+Host TheHost;
+
+namespace {
+
+const WCHAR kMainClass[] = L"ZaqStandInHost";
+const UINT kRunPluginCommand = 100;
+const UINT kExitCommand = 101;
+
+// The variables whose addresses the data table holds; the plug-in reads them through.
+HWND mainWindowVariable, statusWindowVariable, paneVariables[3];
+
+WNDPROC statusDefault;
+
+LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT) {
+        Journal(L"status: " + OneLine(lParam != 0 ? reinterpret_cast<const WCHAR*>(lParam) : L""));
+    }
+    return CallWindowProcW(statusDefault, window, message, wParam, lParam);
+}
+
+void Layout(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    const int statusHeight = 22, width = client.right, height = client.bottom - statusHeight;
+    MoveWindow(TheHost.statusWindow, 0, height, width, statusHeight, TRUE);
+    MoveWindow(TheHost.panes[0], 0, 0, width / 4, height, TRUE);
+    MoveWindow(TheHost.panes[1], width / 4, 0, (width * 3 / 4) / 2, height, TRUE);
+    MoveWindow(TheHost.panes[2], width / 4 + (width * 3 / 4) / 2, 0, width - width / 4 - (width * 3 / 4) / 2,
+               height, TRUE);
+}
+
+LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+        case WM_SIZE:
+            Layout(window);
+            return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == kRunPluginCommand) CallPlugin();
+            if (LOWORD(wParam) == kExitCommand) DestroyWindow(window);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HMENU CreateMainMenu()
+{
+    HMENU plugin = CreatePopupMenu();
+    AppendMenuW(plugin, MF_STRING, kRunPluginCommand, L"&Выдать все статьи, отсортировав по размеру...");
+    AppendMenuW(plugin, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(plugin, MF_STRING, kExitCommand, L"В&ыход");
+    HMENU bar = CreateMenu();
+    AppendMenuW(bar, MF_POPUP, UINT_PTR(plugin), L"&Плагин");
+    return bar;
+}
+
+DWORD Word(const void* address)
+{
+    return DWORD(UINT_PTR(address));
+}
+
+}  // namespace
+
+void FillHostTables()
+{
+    mainWindowVariable = TheHost.mainWindow;
+    statusWindowVariable = TheHost.statusWindow;
+    for (int i = 0; i < 3; ++i) paneVariables[i] = TheHost.panes[i];
+
+    TheHost.dataTable[0] = 20;
+    TheHost.dataTable[kMainWindowWord] = Word(&mainWindowVariable);
+    TheHost.dataTable[kStatusWindowWord] = Word(&statusWindowVariable);
+    TheHost.dataTable[kDictionaryPaneWord] = Word(&paneVariables[0]);
+    TheHost.dataTable[kTextPaneWord] = Word(&paneVariables[1]);
+    TheHost.dataTable[kTranslationPaneWord] = Word(&paneVariables[2]);
+
+    TheHost.functionTable[0] = 20;
+    TheHost.functionTable[kFillDictionaryListWord] = Word(reinterpret_cast<void*>(&FillDictionaryList));
+    TheHost.functionTable[kFillArticleSpansWord] = Word(reinterpret_cast<void*>(&FillArticleSpans));
+    TheHost.functionTable[kStripTagsWord] = Word(reinterpret_cast<void*>(&StripTags));
+}
+
+bool CreateHostWindows(HINSTANCE instance)
+{
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = MainProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kMainClass;
+    if (!RegisterClassExW(&windowClass)) return false;
+
+    TheHost.mainWindow =
+        CreateWindowExW(0, kMainClass, L"Словарь — стенд для плагина ZAQ.ZAQ", WS_OVERLAPPEDWINDOW,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 900, 600, nullptr, CreateMainMenu(), instance, nullptr);
+    if (TheHost.mainWindow == nullptr) return false;
+    TheHost.statusWindow =
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_LEFTNOWORDWRAP, 0, 0, 0, 0,
+                        TheHost.mainWindow, nullptr, instance, nullptr);
+    for (HWND& pane : TheHost.panes) {
+        pane =
+            CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                            WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL,
+                            0, 0, 0, 0, TheHost.mainWindow, nullptr, instance, nullptr);
+        SendMessageW(pane, EM_SETLIMITTEXT, 0, 0);  // no limit: an export can be large
+    }
+    SendMessageW(TheHost.panes[1], WM_SETTEXT, 0, LPARAM(L"Меню «Плагин» запускает ZAQ.ZAQ."));
+    Layout(TheHost.mainWindow);
+    return true;
+}
+
+void JournalStatusLine()
+{
+    statusDefault = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(TheHost.statusWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StatusProc)));
+}
+
+bool LoadPlugin(const std::wstring& path, std::wstring& error)
+{
+    TheHost.plugin = LoadLibraryW(path.c_str());
+    if (TheHost.plugin == nullptr) {
+        error = L"cannot load the plug-in " + path;
+        return false;
+    }
+    TheHost.entry = reinterpret_cast<PluginEntry>(
+        reinterpret_cast<void*>(GetProcAddress(TheHost.plugin, MAKEINTRESOURCEA(1))));
+    if (TheHost.entry == nullptr) {
+        error = L"the plug-in has no export at ordinal 1";
+        return false;
+    }
+    return true;
+}
+
+INT_PTR CallPlugin()
+{
+    return TheHost.entry(TheHost.dataTable, TheHost.functionTable);
+}

@@ -1,0 +1,40 @@
+// The stand-in host's own state: its windows, the tables it hands the plug-in, its dictionaries.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dictionary.h"
+
+typedef INT_PTR(__stdcall* PluginEntry)(const DWORD* dataTable, const DWORD* functionTable);
+
+struct Host {
+    HWND mainWindow = nullptr;
+    HWND statusWindow = nullptr;
+    HWND panes[3] = {};  // dictionary, text, translation
+    DWORD dataTable[20] = {};
+    DWORD functionTable[20] = {};
+    std::vector<std::unique_ptr<Dictionary>> dictionaries;
+    HMODULE plugin = nullptr;
+    PluginEntry entry = nullptr;
+};
+
+extern Host TheHost;
+
+// Fills both tables as the plug-in expects them: lengths, window variables, host procedures.
+void FillHostTables();
+
+// Creates the main window with its status line and panes; false when that fails.
+bool CreateHostWindows(HINSTANCE instance);
+
+// Reports every text the status line is given to the journal.
+void JournalStatusLine();
+
+// Loads the plug-in and finds its entry by ordinal 1; sets error on failure.
+bool LoadPlugin(const std::wstring& path, std::wstring& error);
+
+// Calls the plug-in's entry with the host's tables; returns what it returns.
+INT_PTR CallPlugin();

@@ -1,0 +1,21 @@
+// The three procedures the host offers the plug-in, as __stdcall functions of 32-bit words.
+#include "host_procedures.h"
+
+#include "host.h"
+
+void __stdcall FillDictionaryList(HWND list)
+{
+    for (const auto& dictionary : TheHost.dictionaries) {
+        const LRESULT index = SendMessageW(list, CB_ADDSTRING, 0, LPARAM(dictionary->name.c_str()));
+        SendMessageW(list, CB_SETITEMDATA, WPARAM(index), LPARAM(&dictionary->cell));
+    }
+}
+
+void __stdcall FillArticleSpans(const BYTE* record, ArticleSpan* spans)
+{
+    for (const auto& dictionary : TheHost.dictionaries) {
+        if (dictionary->record.data() != record) continue;
+        for (size_t i = 0; i < dictionary->spans.size(); ++i) spans[i] = dictionary->spans[i];
+        return;
+    }
+}

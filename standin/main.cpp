@@ -1,0 +1,152 @@
+// The stand-in host: a small dictionary program that loads the plug-in and calls it, for a person
+// (menu «Плагин») or, with --auto, driving the dialog itself and journaling what it sees.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include "driver.h"
+#include "host.h"
+#include "journal.h"
+
+namespace {
+
+const WCHAR kUsage[] =
+    L"usage: standin [--plugin PATH] [--dict PATH]... [--auto] [--pick N] [--file NAME] [--strip-tags]\n"
+    L"               [--pane dictionary|text|translation] [--cancel | --escape | --close]\n"
+    L"               [--screenshot PNG] [--timeout SECONDS] [--empty] [--next RUN-OPTIONS]...";
+
+struct Options {
+    std::wstring plugin;
+    std::vector<std::wstring> dictionaries;
+    bool noDictionaries = false;  // --empty: the host offers none
+    bool automated = false;
+    std::vector<DriveOptions> runs;  // one call of the plug-in each; --next starts another
+    DWORD timeoutSeconds = 600;
+};
+
+std::wstring ExeFolder()
+{
+    WCHAR path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L"\\/"));
+}
+
+bool ParseOptions(Options& options)
+{
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    bool ok = arguments != nullptr;
+    options.runs.resize(1);
+    for (int i = 1; ok && i < count; ++i) {
+        const std::wstring name = arguments[i];
+        const bool hasValue = i + 1 < count;
+        const std::wstring value = hasValue ? arguments[i + 1] : L"";
+        DriveOptions& drive = options.runs.back();
+        if (name == L"--auto") {
+            options.automated = true;
+        } else if (name == L"--empty") {
+            options.noDictionaries = true;
+        } else if (name == L"--next") {
+            options.runs.emplace_back();
+        } else if (name == L"--strip-tags") {
+            drive.stripTags = true;
+        } else if (name == L"--cancel") {
+            drive.press = DriveOptions::Cancel;
+        } else if (name == L"--escape") {
+            drive.press = DriveOptions::Escape;
+        } else if (name == L"--close") {
+            drive.press = DriveOptions::Close;
+        } else if (!hasValue) {
+            ok = false;
+        } else if (name == L"--plugin") {
+            options.plugin = value, ++i;
+        } else if (name == L"--dict") {
+            options.dictionaries.push_back(value), ++i;
+        } else if (name == L"--pick") {
+            drive.pick = _wtoi(value.c_str()), ++i;
+        } else if (name == L"--file") {
+            drive.fileName = value, ++i;
+        } else if (name == L"--screenshot") {
+            drive.screenshot = value, ++i;
+        } else if (name == L"--timeout") {
+            options.timeoutSeconds = DWORD(_wtoi(value.c_str())), ++i;
+        } else if (name == L"--pane") {
+            const WCHAR* panes[] = {L"dictionary", L"text", L"translation"};
+            drive.pane = -1;
+            for (int pane = 0; pane < 3; ++pane) {
+                if (value == panes[pane]) drive.pane = pane;
+            }
+            ok = drive.pane >= 0, ++i;
+        } else {
+            ok = false;
+        }
+    }
+    LocalFree(arguments);
+    if (options.plugin.empty()) options.plugin = ExeFolder() + L"\\ZAQ.ZAQ";
+    if (options.dictionaries.empty() && !options.noDictionaries)
+        options.dictionaries.push_back(ExeFolder() + L"\\sample\\sample.index");
+    return ok;
+}
+
+DWORD WINAPI Watchdog(LPVOID seconds)
+{
+    Sleep(DWORD(UINT_PTR(seconds)) * 1000);
+    Journal(L"timeout");
+    ExitProcess(3);
+}
+
+int Fail(const std::wstring& message)
+{
+    Journal(L"error: " + message);
+    return 2;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
+{
+    Options options;
+    if (!ParseOptions(options)) return Fail(kUsage);
+    if (options.automated && options.timeoutSeconds > 0) {
+        CloseHandle(CreateThread(nullptr, 0, Watchdog,
+                                 reinterpret_cast<LPVOID>(UINT_PTR(options.timeoutSeconds)), 0, nullptr));
+    }
+    for (const std::wstring& path : options.dictionaries) {
+        std::wstring error;
+        auto dictionary = LoadDictd(path, error);
+        if (dictionary == nullptr) return Fail(error);
+        TheHost.dictionaries.push_back(std::move(dictionary));
+    }
+    std::wstring error;
+    if (!CreateHostWindows(instance)) return Fail(L"cannot create the host's windows");
+    if (!LoadPlugin(options.plugin, error)) return Fail(error);
+    FillHostTables();
+    ShowWindow(TheHost.mainWindow, options.automated ? SW_SHOWNORMAL : show);
+    UpdateWindow(TheHost.mainWindow);
+
+    if (!options.automated) {
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        return 0;
+    }
+
+    JournalStatusLine();
+    bool asAsked = true;
+    for (const DriveOptions& drive : options.runs) {
+        StartDriving(drive);
+        const INT_PTR result = CallPlugin();
+        asAsked = StopDriving() && result == 0 && asAsked;
+        Journal(L"result: " + std::to_wstring(result));
+        if (drive.pane < 0) continue;
+        HWND pane = TheHost.panes[drive.pane];
+        std::wstring text(size_t(GetWindowTextLengthW(pane)) + 1, L'\0');
+        text.resize(size_t(GetWindowTextW(pane, &text[0], int(text.size()))));
+        Journal(L"pane: " + OneLine(text));
+    }
+    DestroyWindow(TheHost.mainWindow);
+    return asAsked ? 0 : 1;
+}

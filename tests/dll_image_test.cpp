@@ -1,0 +1,206 @@
+// The built DLL as a file: its dialog template field by field, its export and its imports.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "standin_run.h"
+
+namespace {
+
+std::wstring DllPath()
+{
+    return BuildFolder() + L"\\ZAQ.ZAQ";
+}
+
+// Reads a classic dialog template: header, then each item, all by their fixed layout.
+class TemplateReader {
+public:
+    explicit TemplateReader(const BYTE* at) : at_(at) {}
+    WORD Word()
+    {
+        return Take<WORD>();
+    }
+    DWORD Dword()
+    {
+        return Take<DWORD>();
+    }
+    short Short()
+    {
+        return Take<short>();
+    }
+    // A name or ordinal field: 0x0000 none, 0xFFFF then an ordinal, else a NUL-terminated string.
+    std::wstring NameOrOrdinal()
+    {
+        const WORD first = Word();
+        if (first == 0) return L"";
+        if (first == 0xFFFF) return L"#" + std::to_wstring(Word());
+        std::wstring text(1, wchar_t(first));
+        for (WORD unit; (unit = Word()) != 0;) text += wchar_t(unit);
+        return text;
+    }
+    void AlignDword()
+    {
+        at_ = reinterpret_cast<const BYTE*>((UINT_PTR(at_) + 3) & ~UINT_PTR(3));
+    }
+
+private:
+    template <typename T>
+    T Take()
+    {
+        T value;
+        memcpy(&value, at_, sizeof value);
+        at_ += sizeof value;
+        return value;
+    }
+    const BYTE* at_;
+};
+
+struct Item {
+    WORD id;
+    std::wstring className;  // predefined classes as their atoms, "#128" for Button
+    std::wstring text;
+    DWORD style;
+    DWORD exStyle;
+    short x, y, cx, cy;
+};
+
+TEST(DllImage, DialogTemplateIsExactlyTheOneDesigned)
+{
+    HMODULE dll = LoadLibraryExW(DllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, dll);
+    const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    HRSRC resource = FindResourceExW(dll, RT_DIALOG, MAKEINTRESOURCEW(1001), english);
+    ASSERT_NE(nullptr, resource) << "dialog 1001 in English (United States)";
+    TemplateReader reader(static_cast<const BYTE*>(LockResource(LoadResource(dll, resource))));
+
+    EXPECT_EQ(DWORD(WS_VISIBLE | WS_CAPTION | DS_CENTER | DS_SETFONT), reader.Dword())
+        << "classic template style";
+    EXPECT_EQ(0u, reader.Dword());  // extended style
+    const WORD items = reader.Word();
+    EXPECT_EQ(9, items);
+    EXPECT_EQ(0, reader.Short());
+    EXPECT_EQ(0, reader.Short());
+    EXPECT_EQ(263, reader.Short());
+    EXPECT_EQ(77, reader.Short());
+    EXPECT_EQ(L"", reader.NameOrOrdinal());  // menu
+    EXPECT_EQ(L"", reader.NameOrOrdinal());  // class
+    EXPECT_EQ(L"Выдать все статьи, отсортировав по размеру", reader.NameOrOrdinal());
+    EXPECT_EQ(8, reader.Word());
+    EXPECT_EQ(L"Tahoma", reader.NameOrOrdinal());
+
+    const DWORD child = WS_CHILD, shown = WS_CHILD | WS_VISIBLE;
+    const Item expected[] = {
+        {1002, L"#130", L"Вывести статьи из словаря", shown | SS_RIGHT, 0, 33, 7, 103, 11},
+        {1003, L"#133", L"", shown | WS_TABSTOP | CBS_DROPDOWNLIST, 0, 143, 5, 112, 100},
+        {1007, L"#128", L"в окно", child | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, 5, 58, 49, 13},
+        {1008, L"#128", L"в файл", shown | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, 5, 39, 49, 13},
+        {1009, L"#133", L"", child | WS_TABSTOP | CBS_DROPDOWNLIST, 0, 55, 58, 79, 100},
+        {1010, L"#129", L"sortsize.txt", shown | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 55, 39, 199,
+         14},
+        {2, L"#128", L"Отмена", shown | WS_TABSTOP | BS_PUSHBUTTON, 0, 143, 58, 53, 15},
+        {1, L"#128", L"\u041E\u041A", shown | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 203, 58, 53, 15},
+        {1011, L"#128", L"Удалить тэги", shown | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 56, 23, 197, 11},
+    };
+    for (WORD i = 0; i < items && i < 9; ++i) {
+        const Item& want = expected[i];
+        reader.AlignDword();
+        Item got;
+        got.style = reader.Dword();
+        got.exStyle = reader.Dword();
+        got.x = reader.Short();
+        got.y = reader.Short();
+        got.cx = reader.Short();
+        got.cy = reader.Short();
+        got.id = reader.Word();
+        got.className = reader.NameOrOrdinal();
+        got.text = reader.NameOrOrdinal();
+        const WORD extra = reader.Word();
+        EXPECT_EQ(want.id, got.id) << "item " << i;
+        EXPECT_EQ(want.className, got.className) << "item " << i;
+        EXPECT_EQ(want.text, got.text) << "item " << i;
+        EXPECT_EQ(want.style, got.style) << "item " << i << " style " << std::hex << got.style;
+        EXPECT_EQ(want.exStyle, got.exStyle) << "item " << i;
+        EXPECT_EQ(want.x, got.x) << "item " << i;
+        EXPECT_EQ(want.y, got.y) << "item " << i;
+        EXPECT_EQ(want.cx, got.cx) << "item " << i;
+        EXPECT_EQ(want.cy, got.cy) << "item " << i;
+        EXPECT_EQ(0, extra) << "item " << i;
+    }
+    FreeLibrary(dll);
+}
+
+// The DLL's bytes, with helpers to follow relative addresses through its sections.
+class PeFile {
+public:
+    explicit PeFile(const std::wstring& path)
+    {
+        HANDLE file =
+            CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        bytes_.resize(GetFileSize(file, nullptr));
+        DWORD read = 0;
+        ReadFile(file, bytes_.data(), DWORD(bytes_.size()), &read, nullptr);
+        CloseHandle(file);
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes_.data());
+        headers_ = reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes_.data() + dos->e_lfanew);
+    }
+    const IMAGE_DATA_DIRECTORY& Directory(int index) const
+    {
+        return headers_->OptionalHeader.DataDirectory[index];
+    }
+    template <typename T>
+    const T* At(DWORD rva) const
+    {
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(headers_);
+        for (WORD i = 0; i < headers_->FileHeader.NumberOfSections; ++i, ++section) {
+            if (rva >= section->VirtualAddress && rva < section->VirtualAddress + section->Misc.VirtualSize) {
+                return reinterpret_cast<const T*>(bytes_.data() + section->PointerToRawData +
+                                                  (rva - section->VirtualAddress));
+            }
+        }
+        return nullptr;
+    }
+    std::string Text(DWORD rva) const
+    {
+        return At<char>(rva);
+    }
+
+private:
+    std::vector<BYTE> bytes_;
+    const IMAGE_NT_HEADERS32* headers_;
+};
+
+TEST(DllImage, ExportsOnlyQormUserAtOrdinalOneUnderItsOwnName)
+{
+    const PeFile pe(DllPath());
+    const auto* exports =
+        pe.At<IMAGE_EXPORT_DIRECTORY>(pe.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress);
+    ASSERT_NE(nullptr, exports);
+    EXPECT_EQ("ZAQ.ZAQ", pe.Text(exports->Name));
+    EXPECT_EQ(1u, exports->Base);
+    EXPECT_EQ(1u, exports->NumberOfFunctions);
+    ASSERT_EQ(1u, exports->NumberOfNames);
+    EXPECT_EQ("QORM_USER", pe.Text(pe.At<DWORD>(exports->AddressOfNames)[0]));
+    EXPECT_EQ(0, pe.At<WORD>(exports->AddressOfNameOrdinals)[0]) << "the name is ordinal base + 0 = 1";
+}
+
+TEST(DllImage, ImportsOnlySystemDlls)
+{
+    const PeFile pe(DllPath());
+    std::vector<std::string> names;
+    for (auto* import =
+             pe.At<IMAGE_IMPORT_DESCRIPTOR>(pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress);
+         import != nullptr && import->Name != 0; ++import) {
+        std::string name = pe.Text(import->Name);
+        std::transform(name.begin(), name.end(), name.begin(), [](char c) { return char(tolower(c)); });
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"kernel32.dll", "msvcrt.dll", "user32.dll"}), names);
+}
+
+}  // namespace
