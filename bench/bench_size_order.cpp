@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -48,8 +50,17 @@ double Time(const std::vector<ArticleSpan>& input, Sort sort, int runs)
 
 }  // namespace
 
-int main()
+// With "--exchange N": only the seconds the exchange sort takes for N spans of uniform sizes.
+int main(int argc, char** argv)
 {
+    if (argc == 3 && strcmp(argv[1], "--exchange") == 0) {
+        const std::vector<ArticleSpan> input = MakeSpans(uint32_t(atoi(argv[2])), false, 1);
+        printf("%.4f\n",
+               Time(
+                   input,
+                   [](std::vector<ArticleSpan>& s) { ExchangeSortBySize(s.data(), uint32_t(s.size())); }, 1));
+        return 0;
+    }
     printf("%-9s %-22s %12s %12s %14s %8s\n", "spans", "sizes", "ours (s)", "by size (s)", "exchange (s)",
            "ratio");
     for (uint32_t count : {10000u, 50000u, 100000u, 1000000u}) {

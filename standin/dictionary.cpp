@@ -107,6 +107,36 @@ void BuildRecord(Dictionary& dictionary)
     dictionary.cell = DWORD(UINT_PTR(record));
 }
 
+// Appends articles to a dictionary's article file in large blocks, noting each one's span.
+class ArticleWriter {
+public:
+    explicit ArticleWriter(Dictionary& dictionary) : dictionary_(dictionary) {}
+
+    bool Add(const wchar_t* text, size_t units)
+    {
+        const DWORD bytes = DWORD(units * sizeof(wchar_t));
+        dictionary_.spans.push_back({fileSize_, bytes});
+        fileSize_ += bytes;
+        pending_.append(text, units);
+        return pending_.size() < (1u << 20) || Flush();
+    }
+
+    bool Flush()
+    {
+        DWORD done = 0;
+        const DWORD size = DWORD(pending_.size() * sizeof(wchar_t));
+        const bool ok =
+            WriteFile(dictionary_.articleFile, pending_.data(), size, &done, nullptr) && done == size;
+        pending_.clear();
+        return ok;
+    }
+
+private:
+    Dictionary& dictionary_;
+    std::wstring pending_;
+    DWORD fileSize_ = 0;
+};
+
 std::wstring FileStem(const std::wstring& path)
 {
     const size_t slash = path.find_last_of(L"\\/");
@@ -149,8 +179,7 @@ std::unique_ptr<Dictionary> LoadDictd(const std::wstring& indexPath, std::wstrin
         return nullptr;
     }
 
-    std::wstring pending;  // articles gathered for the next write
-    DWORD fileSize = 0;
+    ArticleWriter writer(*dictionary);
     bool written = true;
     size_t lineStart = 0;
     while (lineStart < index.size() && written) {
@@ -178,24 +207,39 @@ std::unique_ptr<Dictionary> LoadDictd(const std::wstring& indexPath, std::wstrin
         }
         if (headword.compare(0, 11, "00-database") == 0 || headword.compare(0, 10, "00database") == 0)
             continue;
-        const DWORD bytes = DWORD(article.size() * sizeof(WCHAR));
-        dictionary->spans.push_back({fileSize, bytes});
-        fileSize += bytes;
-        pending += article;
-        if (pending.size() >= (1u << 20) || lineStart >= index.size()) {
-            DWORD done = 0;
-            const DWORD size = DWORD(pending.size() * sizeof(WCHAR));
-            written =
-                WriteFile(dictionary->articleFile, pending.data(), size, &done, nullptr) && done == size;
-            pending.clear();
+        written = writer.Add(article.data(), article.size());
+    }
+    if (!written || !writer.Flush()) {
+        error = L"cannot write the article file";
+        return nullptr;
+    }
+    BuildRecord(*dictionary);
+    return dictionary;
+}
+
+std::unique_ptr<Dictionary> MakeSynthetic(DWORD count, std::wstring& error)
+{
+    auto dictionary = std::make_unique<Dictionary>();
+    dictionary->name = L"Синтетический словарь, " + std::to_wstring(count) + L" статей";
+    dictionary->articleFile = CreateArticleFile();
+    if (dictionary->articleFile == INVALID_HANDLE_VALUE) {
+        error = L"cannot create an article file";
+        return nullptr;
+    }
+    // Every article is a slice of one run of Cyrillic letters; sizes are even, 20 to 3,000 bytes.
+    std::wstring letters;
+    for (int i = 0; i < 1510; ++i) letters += wchar_t(L'а' + i % 32);
+    ArticleWriter writer(*dictionary);
+    DWORD random = 12345;
+    for (DWORD i = 0; i < count; ++i) {
+        random = random * 1103515245u + 12345u;
+        const size_t units = 10 + (random >> 8) % 1491;
+        if (!writer.Add(letters.data() + i % 7, units)) {
+            error = L"cannot write the article file";
+            return nullptr;
         }
     }
-    if (written && !pending.empty()) {
-        DWORD done = 0;
-        const DWORD size = DWORD(pending.size() * sizeof(WCHAR));
-        written = WriteFile(dictionary->articleFile, pending.data(), size, &done, nullptr) && done == size;
-    }
-    if (!written) {
+    if (!writer.Flush()) {
         error = L"cannot write the article file";
         return nullptr;
     }

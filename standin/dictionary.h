@@ -23,3 +23,6 @@ struct Dictionary {
 // text of every entry becomes one UTF-16LE article (LF as CR LF, without the final line
 // breaks) in a temporary article file. Returns null and sets error on failure.
 std::unique_ptr<Dictionary> LoadDictd(const std::wstring& indexPath, std::wstring& error);
+
+// A dictionary of count generated articles, sizes spread over 20 to 3,000 bytes with many ties.
+std::unique_ptr<Dictionary> MakeSynthetic(DWORD count, std::wstring& error);

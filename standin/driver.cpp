@@ -6,6 +6,7 @@
 
 #include "box_reader.h"
 #include "journal.h"
+#include "measure.h"
 #include "resources/resource_ids.h"
 #include "screenshot.h"
 
@@ -65,6 +66,7 @@ void DriveDialog(HWND dialog)
     }
     switch (options.press) {
         case DriveOptions::Ok:
+            MarkOk();
             PostMessageW(dialog, WM_COMMAND, IDOK, LPARAM(GetDlgItem(dialog, IDOK)));
             break;
         case DriveOptions::Cancel:

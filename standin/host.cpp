@@ -4,6 +4,7 @@
 #include "host/host_interface.h"
 #include "host_procedures.h"
 #include "journal.h"
+#include "measure.h"
 
 Host TheHost;
 
@@ -21,7 +22,9 @@ WNDPROC statusDefault;
 LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SETTEXT) {
-        Journal(L"status: " + OneLine(lParam != 0 ? reinterpret_cast<const WCHAR*>(lParam) : L""));
+        const WCHAR* text = lParam != 0 ? reinterpret_cast<const WCHAR*>(lParam) : L"";
+        MarkStatus(text);
+        Journal(L"status: " + OneLine(text));
     }
     return CallWindowProcW(statusDefault, window, message, wParam, lParam);
 }

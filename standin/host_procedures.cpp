@@ -2,6 +2,7 @@
 #include "host_procedures.h"
 
 #include "host.h"
+#include "measure.h"
 
 void __stdcall FillDictionaryList(HWND list)
 {
@@ -13,9 +14,11 @@ void __stdcall FillDictionaryList(HWND list)
 
 void __stdcall FillArticleSpans(const BYTE* record, ArticleSpan* spans)
 {
+    MarkFill(true);
     for (const auto& dictionary : TheHost.dictionaries) {
         if (dictionary->record.data() != record) continue;
         for (size_t i = 0; i < dictionary->spans.size(); ++i) spans[i] = dictionary->spans[i];
-        return;
+        break;
     }
+    MarkFill(false);
 }

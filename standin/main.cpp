@@ -7,18 +7,23 @@
 #include "driver.h"
 #include "host.h"
 #include "journal.h"
+#include "measure.h"
 
 namespace {
 
 const WCHAR kUsage[] =
     L"usage: standin [--plugin PATH] [--dict PATH]... [--auto] [--pick N] [--file NAME] [--strip-tags]\n"
     L"               [--pane dictionary|text|translation] [--cancel | --escape | --close]\n"
-    L"               [--screenshot PNG] [--timeout SECONDS] [--empty] [--next RUN-OPTIONS]...";
+    L"               [--screenshot PNG] [--timeout SECONDS] [--empty] [--synthetic N]\n"
+    L"               [--measure | --measure-calls] [--copy-floor] [--next RUN-OPTIONS]...";
 
 struct Options {
     std::wstring plugin;
     std::vector<std::wstring> dictionaries;
     bool noDictionaries = false;  // --empty: the host offers none
+    DWORD synthetic = 0;          // articles of a generated dictionary, 0 for none
+    int measure = 0;              // 1: time the phases, 2: also add up the plug-in's file calls
+    bool copyFloor = false;
     bool automated = false;
     std::vector<DriveOptions> runs;  // one call of the plug-in each; --next starts another
     DWORD timeoutSeconds = 600;
@@ -47,6 +52,12 @@ bool ParseOptions(Options& options)
             options.automated = true;
         } else if (name == L"--empty") {
             options.noDictionaries = true;
+        } else if (name == L"--measure") {
+            options.measure = 1;
+        } else if (name == L"--measure-calls") {
+            options.measure = 2;
+        } else if (name == L"--copy-floor") {
+            options.copyFloor = true;
         } else if (name == L"--next") {
             options.runs.emplace_back();
         } else if (name == L"--strip-tags") {
@@ -69,6 +80,8 @@ bool ParseOptions(Options& options)
             drive.fileName = value, ++i;
         } else if (name == L"--screenshot") {
             drive.screenshot = value, ++i;
+        } else if (name == L"--synthetic") {
+            options.synthetic = DWORD(_wtoi(value.c_str())), ++i;
         } else if (name == L"--timeout") {
             options.timeoutSeconds = DWORD(_wtoi(value.c_str())), ++i;
         } else if (name == L"--pane") {
@@ -84,7 +97,7 @@ bool ParseOptions(Options& options)
     }
     LocalFree(arguments);
     if (options.plugin.empty()) options.plugin = ExeFolder() + L"\\ZAQ.ZAQ";
-    if (options.dictionaries.empty() && !options.noDictionaries)
+    if (options.dictionaries.empty() && !options.noDictionaries && options.synthetic == 0)
         options.dictionaries.push_back(ExeFolder() + L"\\sample\\sample.index");
     return ok;
 }
@@ -118,6 +131,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
         if (dictionary == nullptr) return Fail(error);
         TheHost.dictionaries.push_back(std::move(dictionary));
     }
+    if (options.synthetic > 0) {
+        std::wstring error;
+        auto dictionary = MakeSynthetic(options.synthetic, error);
+        if (dictionary == nullptr) return Fail(error);
+        TheHost.dictionaries.push_back(std::move(dictionary));
+    }
     std::wstring error;
     if (!CreateHostWindows(instance)) return Fail(L"cannot create the host's windows");
     if (!LoadPlugin(options.plugin, error)) return Fail(error);
@@ -135,12 +154,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
     }
 
     JournalStatusLine();
+    if (options.measure > 0) StartMeasuring(TheHost.plugin, options.measure == 2);
     bool asAsked = true;
     for (const DriveOptions& drive : options.runs) {
         StartDriving(drive);
         const INT_PTR result = CallPlugin();
         asAsked = StopDriving() && result == 0 && asAsked;
         Journal(L"result: " + std::to_wstring(result));
+        const size_t picked = size_t(drive.pick) < TheHost.dictionaries.size() ? size_t(drive.pick) : 0;
+        const std::wstring output = drive.fileName.empty() ? L"sortsize.txt" : drive.fileName;
+        if (options.measure > 0 && !TheHost.dictionaries.empty()) {
+            JournalMeasurement(DWORD(TheHost.dictionaries[picked]->spans.size()), output);
+        }
+        if (options.copyFloor) JournalCopyFloor(output);
         if (drive.pane < 0) continue;
         HWND pane = TheHost.panes[drive.pane];
         std::wstring text(size_t(GetWindowTextLengthW(pane)) + 1, L'\0');

@@ -1,0 +1,192 @@
+// Times an export from the host's side: host callbacks and status texts mark the phases, and
+// hooks on the plug-in's imports add up its file time and follow its memory.
+#include "measure.h"
+
+#include <psapi.h>
+
+#include <map>
+
+#include "import_hooks.h"
+#include "journal.h"
+
+namespace {
+
+LARGE_INTEGER frequency;
+double okAt, fillStartAt, fillEndAt, writingAt, boxAt;
+double readingSeconds, writingSeconds;
+SIZE_T outstandingBytes, peakBytes;
+std::map<void*, SIZE_T> regions;
+
+decltype(&ReadFile) realReadFile;
+decltype(&SetFilePointer) realSetFilePointer;
+decltype(&WriteFile) realWriteFile;
+decltype(&CreateFileW) realCreateFileW;
+decltype(&CloseHandle) realCloseHandle;
+decltype(&VirtualAlloc) realVirtualAlloc;
+decltype(&VirtualFree) realVirtualFree;
+decltype(&MessageBoxW) realMessageBoxW;
+
+double Now()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+// Runs a call and adds its time to a phase.
+template <typename Call>
+auto Timed(double& phase, Call call) -> decltype(call())
+{
+    const double start = Now();
+    auto result = call();
+    phase += Now() - start;
+    return result;
+}
+
+BOOL WINAPI TimedReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    return Timed(readingSeconds, [&] { return realReadFile(file, buffer, bytes, read, overlapped); });
+}
+
+DWORD WINAPI TimedSetFilePointer(HANDLE file, LONG low, PLONG high, DWORD method)
+{
+    return Timed(readingSeconds, [&] { return realSetFilePointer(file, low, high, method); });
+}
+
+BOOL WINAPI TimedWriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    return Timed(writingSeconds, [&] { return realWriteFile(file, buffer, bytes, written, overlapped); });
+}
+
+HANDLE WINAPI TimedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                               DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    return Timed(writingSeconds, [&] {
+        return realCreateFileW(name, access, share, security, disposition, flags, templateFile);
+    });
+}
+
+BOOL WINAPI TimedCloseHandle(HANDLE handle)
+{
+    return Timed(writingSeconds, [&] { return realCloseHandle(handle); });
+}
+
+LPVOID WINAPI CountedVirtualAlloc(LPVOID address, SIZE_T bytes, DWORD type, DWORD protection)
+{
+    void* region = realVirtualAlloc(address, bytes, type, protection);
+    if (region != nullptr && address == nullptr) {
+        regions[region] = bytes;
+        outstandingBytes += bytes;
+        if (outstandingBytes > peakBytes) peakBytes = outstandingBytes;
+    }
+    return region;
+}
+
+BOOL WINAPI CountedVirtualFree(LPVOID address, SIZE_T bytes, DWORD type)
+{
+    const BOOL freed = realVirtualFree(address, bytes, type);
+    const auto region = regions.find(address);
+    if (freed && type == MEM_RELEASE && region != regions.end()) {
+        outstandingBytes -= region->second;
+        regions.erase(region);
+    }
+    return freed;
+}
+
+int WINAPI MarkedMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style)
+{
+    if (boxAt == 0) boxAt = Now();
+    return realMessageBoxW(owner, text, caption, style);
+}
+
+template <typename Function>
+void Hook(HMODULE plugin, const char* dll, const char* name, Function replacement, Function& original)
+{
+    void* previous = HookImport(plugin, dll, name, reinterpret_cast<void*>(replacement));
+    if (previous != nullptr) original = reinterpret_cast<Function>(previous);
+}
+
+std::wstring Seconds(double seconds)
+{
+    WCHAR text[32];
+    wsprintfW(text, L"%d.%03d", int(seconds), int((seconds - int(seconds)) * 1000 + 0.5) % 1000);
+    return text;
+}
+
+}  // namespace
+
+void StartMeasuring(HMODULE plugin, bool timeCalls)
+{
+    QueryPerformanceFrequency(&frequency);
+    Hook(plugin, "kernel32.dll", "VirtualAlloc", &CountedVirtualAlloc, realVirtualAlloc);
+    Hook(plugin, "kernel32.dll", "VirtualFree", &CountedVirtualFree, realVirtualFree);
+    Hook(plugin, "user32.dll", "MessageBoxW", &MarkedMessageBoxW, realMessageBoxW);
+    if (!timeCalls) return;
+    Hook(plugin, "kernel32.dll", "ReadFile", &TimedReadFile, realReadFile);
+    Hook(plugin, "kernel32.dll", "SetFilePointer", &TimedSetFilePointer, realSetFilePointer);
+    Hook(plugin, "kernel32.dll", "WriteFile", &TimedWriteFile, realWriteFile);
+    Hook(plugin, "kernel32.dll", "CreateFileW", &TimedCreateFileW, realCreateFileW);
+    Hook(plugin, "kernel32.dll", "CloseHandle", &TimedCloseHandle, realCloseHandle);
+}
+
+void MarkOk()
+{
+    if (frequency.QuadPart == 0) return;
+    okAt = Now();
+    fillStartAt = fillEndAt = writingAt = boxAt = 0;
+    readingSeconds = writingSeconds = 0;
+    peakBytes = outstandingBytes;
+}
+
+void MarkFill(bool start)
+{
+    if (frequency.QuadPart == 0) return;
+    (start ? fillStartAt : fillEndAt) = Now();
+}
+
+void MarkStatus(const WCHAR* text)
+{
+    if (frequency.QuadPart == 0 || writingAt != 0 || lstrcmpW(text, L"Запись данных в файл") != 0) return;
+    writingAt = Now();
+}
+
+void JournalMeasurement(DWORD articles, const std::wstring& outputFile)
+{
+    WIN32_FILE_ATTRIBUTE_DATA output = {};
+    GetFileAttributesExW(outputFile.c_str(), GetFileExInfoStandard, &output);
+    const ULONGLONG bytes = (ULONGLONG(output.nFileSizeHigh) << 32) | output.nFileSizeLow;
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    const double loop = boxAt - writingAt;
+    Journal(L"measure: articles=" + std::to_wstring(articles) + L" bytes=" + std::to_wstring(bytes) +
+            L" total=" + Seconds(boxAt - okAt) + L" start=" + Seconds(fillStartAt - okAt) + L" host-fill=" +
+            Seconds(fillEndAt - fillStartAt) + L" ordering=" + Seconds(writingAt - fillEndAt) +
+            L" articles-loop=" + Seconds(loop) + L" reading=" + Seconds(readingSeconds) + L" writing=" +
+            Seconds(writingSeconds) + L" plugin-peak-bytes=" + std::to_wstring(peakBytes) +
+            L" process-peak-working-set=" + std::to_wstring(memory.PeakWorkingSetSize));
+}
+
+void JournalCopyFloor(const std::wstring& file)
+{
+    const std::wstring copy = file + L".copy";
+    const double start = Now();
+    HANDLE from = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE to =
+        CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    static BYTE block[1 << 20];
+    ULONGLONG bytes = 0;
+    DWORD read = 0, written = 0;
+    bool ok = from != INVALID_HANDLE_VALUE && to != INVALID_HANDLE_VALUE;
+    while (ok && ReadFile(from, block, sizeof block, &read, nullptr) && read > 0) {
+        ok = WriteFile(to, block, read, &written, nullptr) && written == read;
+        bytes += read;
+    }
+    ok = CloseHandle(to) && ok;
+    CloseHandle(from);
+    const double seconds = Now() - start;
+    DeleteFileW(copy.c_str());
+    Journal(ok ? L"copy-floor: bytes=" + std::to_wstring(bytes) + L" seconds=" + Seconds(seconds)
+               : L"error: the copy floor could not be measured");
+}
