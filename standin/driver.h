@@ -1,6 +1,8 @@
 // Automated mode: drives the plug-in's dialog and answers its message boxes as a person would.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 struct DriveOptions {
@@ -9,7 +11,9 @@ struct DriveOptions {
     bool stripTags = false;
     int pane = -1;  // window mode into this pane (0 dictionary, 1 text, 2 translation); -1 file mode
     enum Press { Ok, Cancel, Escape, Close } press = Ok;
-    std::wstring screenshot;  // PNG of the dialog as it appeared, when set
+    std::wstring screenshot;    // PNG of the dialog as it appeared, when set
+    std::wstring failFunction;  // fault injection: this call of this function fails
+    DWORD failCall = 0;
 };
 
 // Starts watching for the dialog and message boxes; call before the plug-in's entry.

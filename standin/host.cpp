@@ -76,20 +76,20 @@ DWORD Word(const void* address)
 
 }  // namespace
 
-void FillHostTables()
+void FillHostTables(DWORD dataLength, DWORD functionLength)
 {
     mainWindowVariable = TheHost.mainWindow;
     statusWindowVariable = TheHost.statusWindow;
     for (int i = 0; i < 3; ++i) paneVariables[i] = TheHost.panes[i];
 
-    TheHost.dataTable[0] = 20;
+    TheHost.dataTable[0] = dataLength;
     TheHost.dataTable[kMainWindowWord] = Word(&mainWindowVariable);
     TheHost.dataTable[kStatusWindowWord] = Word(&statusWindowVariable);
     TheHost.dataTable[kDictionaryPaneWord] = Word(&paneVariables[0]);
     TheHost.dataTable[kTextPaneWord] = Word(&paneVariables[1]);
     TheHost.dataTable[kTranslationPaneWord] = Word(&paneVariables[2]);
 
-    TheHost.functionTable[0] = 20;
+    TheHost.functionTable[0] = functionLength;
     TheHost.functionTable[kFillDictionaryListWord] = Word(reinterpret_cast<void*>(&FillDictionaryList));
     TheHost.functionTable[kFillArticleSpansWord] = Word(reinterpret_cast<void*>(&FillArticleSpans));
     TheHost.functionTable[kStripTagsWord] = Word(reinterpret_cast<void*>(&StripTags));

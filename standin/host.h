@@ -14,9 +14,9 @@ typedef INT_PTR(__stdcall* PluginEntry)(const DWORD* dataTable, const DWORD* fun
 struct Host {
     HWND mainWindow = nullptr;
     HWND statusWindow = nullptr;
-    HWND panes[3] = {};  // dictionary, text, translation
-    DWORD dataTable[20] = {};
-    DWORD functionTable[20] = {};
+    HWND panes[3] = {};         // dictionary, text, translation
+    DWORD dataTable[128] = {};  // room beyond the 20 words the plug-in may copy, for odd lengths
+    DWORD functionTable[128] = {};
     std::vector<std::unique_ptr<Dictionary>> dictionaries;
     HMODULE plugin = nullptr;
     PluginEntry entry = nullptr;
@@ -24,8 +24,9 @@ struct Host {
 
 extern Host TheHost;
 
-// Fills both tables as the plug-in expects them: lengths, window variables, host procedures.
-void FillHostTables();
+// Fills both tables as the plug-in expects them: window variables and host procedures, with
+// the given length words (20 carries every word the plug-in may copy).
+void FillHostTables(DWORD dataLength, DWORD functionLength);
 
 // Creates the main window with its status line and panes; false when that fails.
 bool CreateHostWindows(HINSTANCE instance);

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "driver.h"
+#include "faults.h"
 #include "host.h"
 #include "journal.h"
 #include "measure.h"
@@ -15,7 +16,8 @@ const WCHAR kUsage[] =
     L"usage: standin [--plugin PATH] [--dict PATH]... [--auto] [--pick N] [--file NAME] [--strip-tags]\n"
     L"               [--pane dictionary|text|translation] [--cancel | --escape | --close]\n"
     L"               [--screenshot PNG] [--timeout SECONDS] [--empty] [--synthetic N]\n"
-    L"               [--measure | --measure-calls] [--copy-floor] [--next RUN-OPTIONS]...";
+    L"               [--measure | --measure-calls] [--copy-floor] [--faults] [--fail FUNCTION:N]\n"
+    L"               [--data-length N] [--function-length N] [--zero-word N] [--next RUN-OPTIONS]...";
 
 struct Options {
     std::wstring plugin;
@@ -24,6 +26,10 @@ struct Options {
     DWORD synthetic = 0;          // articles of a generated dictionary, 0 for none
     int measure = 0;              // 1: time the phases, 2: also add up the plug-in's file calls
     bool copyFloor = false;
+    bool faults = false;    // watch the plug-in's system calls; --fail implies it
+    DWORD dataLength = 20;  // the tables' length words
+    DWORD functionLength = 20;
+    std::vector<DWORD> zeroWords;  // function table words left zero
     bool automated = false;
     std::vector<DriveOptions> runs;  // one call of the plug-in each; --next starts another
     DWORD timeoutSeconds = 600;
@@ -58,6 +64,8 @@ bool ParseOptions(Options& options)
             options.measure = 2;
         } else if (name == L"--copy-floor") {
             options.copyFloor = true;
+        } else if (name == L"--faults") {
+            options.faults = true;
         } else if (name == L"--next") {
             options.runs.emplace_back();
         } else if (name == L"--strip-tags") {
@@ -80,6 +88,17 @@ bool ParseOptions(Options& options)
             drive.fileName = value, ++i;
         } else if (name == L"--screenshot") {
             drive.screenshot = value, ++i;
+        } else if (name == L"--fail") {
+            const size_t colon = value.find(L':');
+            drive.failFunction = value.substr(0, colon);
+            drive.failCall = colon == std::wstring::npos ? 0 : DWORD(_wtoi(value.c_str() + colon + 1));
+            ok = drive.failCall > 0 && ArmFault(drive.failFunction, 0), options.faults = true, ++i;
+        } else if (name == L"--data-length") {
+            options.dataLength = DWORD(_wtoi(value.c_str())), ++i;
+        } else if (name == L"--function-length") {
+            options.functionLength = DWORD(_wtoi(value.c_str())), ++i;
+        } else if (name == L"--zero-word") {
+            options.zeroWords.push_back(DWORD(_wtoi(value.c_str()))), ++i;
         } else if (name == L"--synthetic") {
             options.synthetic = DWORD(_wtoi(value.c_str())), ++i;
         } else if (name == L"--timeout") {
@@ -140,7 +159,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
     std::wstring error;
     if (!CreateHostWindows(instance)) return Fail(L"cannot create the host's windows");
     if (!LoadPlugin(options.plugin, error)) return Fail(error);
-    FillHostTables();
+    FillHostTables(options.dataLength, options.functionLength);
+    for (DWORD word : options.zeroWords) {
+        if (word < 128) TheHost.functionTable[word] = 0;
+    }
     ShowWindow(TheHost.mainWindow, options.automated ? SW_SHOWNORMAL : show);
     UpdateWindow(TheHost.mainWindow);
 
@@ -154,9 +176,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
     }
 
     JournalStatusLine();
+    if (options.measure > 0 && options.faults) return Fail(L"--measure and fault injection do not mix");
     if (options.measure > 0) StartMeasuring(TheHost.plugin, options.measure == 2);
+    if (options.faults) InstallFaultHooks(TheHost.plugin);
     bool asAsked = true;
     for (const DriveOptions& drive : options.runs) {
+        if (options.faults) ArmFault(drive.failFunction, drive.failCall);
         StartDriving(drive);
         const INT_PTR result = CallPlugin();
         asAsked = StopDriving() && result == 0 && asAsked;
@@ -167,6 +192,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
             JournalMeasurement(DWORD(TheHost.dictionaries[picked]->spans.size()), output);
         }
         if (options.copyFloor) JournalCopyFloor(output);
+        if (options.faults) JournalFaults();
         if (drive.pane < 0) continue;
         HWND pane = TheHost.panes[drive.pane];
         std::wstring text(size_t(GetWindowTextLengthW(pane)) + 1, L'\0');

@@ -128,6 +128,7 @@ TEST_F(ExportRun, NulInsideAnArticleEndsItInTheFileToo)
 
 TEST_F(ExportRun, ArticlesLargerThanTheTextBufferAreExportedWhole)
 {
+    host.CaptureTables();
     const ModuleState before = State;
     struct Case {
         size_t bytes;
@@ -223,6 +224,44 @@ TEST_F(ExportRun, NoSpanListIsReportedAndTheFileClosed)
     EXPECT_EQ(std::vector<std::wstring>{kNoList}, Texts(run));
     EXPECT_EQ(UINT(MB_ICONERROR), run.boxes[0].icon);
     EXPECT_TRUE(FileIsClosed(host.PathOf(L"out.txt")));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ExportRun, ManyArticlesAndAVeryLongName)
+{
+    host.CaptureTables();
+    const ModuleState before = State;
+    struct Case {
+        const char* what;
+        DWORD articles;
+        size_t nameUnits;
+    };
+    for (const Case c : {Case{"two articles", 2, 1}, Case{"2^20 articles", 1u << 20, 1},
+                         Case{"a name longer than TextBuffer", 3, kTextBufferUnits + 100}}) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> articles;
+        for (DWORD i = 0; i < c.articles; ++i)
+            articles.push_back(Utf16(std::wstring(1, wchar_t(L'а' + i % 3))));
+        host.SetArticles(articles);
+        host.dictionaryName = std::wstring(c.nameUnits, L'Н');
+        const RunRecord run = host.Run({FileSink, false, L"out.txt"});
+        EXPECT_EQ(std::vector<std::wstring>{L"Данные в файл записаны успешно!"}, Texts(run));
+
+        const std::string file = host.ReadOutput(L"out.txt");
+        const std::string total = Utf16(L"\r\n#Всего найдено карточек: " + std::to_wstring(c.articles));
+        ASSERT_GE(file.size(), total.size());
+        EXPECT_EQ(total, file.substr(file.size() - total.size()));
+        // Header up to the end of TextBuffer at most, then every article as a line of its own.
+        const size_t header = file.find(Utf16(L":\r\n\r\n"));
+        ASSERT_NE(std::string::npos, header);
+        EXPECT_LE(header / 2, size_t(kTextBufferUnits));
+        EXPECT_EQ(2 + header + 8 + c.articles * 6 + total.size(), file.size());
+        EXPECT_EQ(before.ModuleInstance, State.ModuleInstance) << "nothing written past TextBuffer";
+        EXPECT_EQ(0, memcmp(before.HostFunctions, State.HostFunctions, sizeof State.HostFunctions));
+    }
 }
 
 }  // namespace

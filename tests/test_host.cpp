@@ -157,14 +157,19 @@ std::wstring TestHost::PaneText(int pane) const
     return text;
 }
 
+void TestHost::CaptureTables()
+{
+    functionTable_[kFillArticleSpansWord] =
+        provideFillArticleSpans ? DWORD(UINT_PTR(&RecordingFillArticleSpans)) : 0;
+    CaptureHostTables(dataTable_, functionTable_);
+}
+
 RunRecord TestHost::Run(const ExportChoice& choice)
 {
     RunRecord run;
     current = this;
     record = &run;
-    functionTable_[kFillArticleSpansWord] =
-        provideFillArticleSpans ? DWORD(UINT_PTR(&RecordingFillArticleSpans)) : 0;
-    CaptureHostTables(dataTable_, functionTable_);
+    CaptureTables();
 
     State.CurrentSink = choice.sink;
     State.StripTagsFlag = choice.stripTags ? 1 : 0;

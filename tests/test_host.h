@@ -46,6 +46,8 @@ public:
     bool provideFillArticleSpans = true;
 
     RunRecord Run(const ExportChoice& choice);
+    // Captures the host's tables into the module state, as every run does first.
+    void CaptureTables();
 
     std::wstring Folder() const
     {

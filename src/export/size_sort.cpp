@@ -22,12 +22,12 @@ void ExchangeSortBySize(ArticleSpan* spans, uint32_t count)
 // between p_k and p_(k+1), and g_m after p_m: start with X = [p1]; for each next p_k rotate X
 // left by g_(k-1) (modulo its length) and append p_k; at the end rotate X left by g_m.
 //
-// The fast path sorts host positions by size (a stable radix sort), counts for every entry the
-// smaller entries before it (a Fenwick tree over size ranks), and then plays the rotations of
-// each size. A rotation moves the first d entries behind the last, which in a circular buffer
-// is one copy of d entries: cheap while the rotations are short, as they are when there are few
-// distinct sizes. Where the rotations would copy too much, the same order is rebuilt from the
-// insertion index of every entry, last-inserted first, each into the free slot of its rank.
+// The fast path ranks the sizes (from a histogram, or a radix sort where sizes are wide), places
+// the spans in size order while a Fenwick tree over the ranks counts for every entry the smaller
+// entries before it, and then plays the rotations of each size. A rotation moves the first d entries behind
+// the last, which in a circular buffer is one copy of d entries: cheap while the rotations are short, as they
+// are when there are few distinct sizes. Where the rotations would copy too much, the same order is rebuilt
+// from the insertion index of every entry, last-inserted first, each into the free slot of its rank.
 
 namespace {
 
@@ -38,10 +38,10 @@ uint32_t WidestDigitBits(uint32_t n)
     return n >= (1u << 16) ? 16 : n >= (1u << 12) ? 12 : 8;
 }
 
-// Scratch words for n spans: two position lists (n each), the spans in sorted order (2n), the
-// size rank and sorted slot of every host position (2n), the smaller-before counts in sorted
-// order (n), per-size room (n + 1), and an extra area for a digit histogram and later the
-// free-slot bitmap of one size.
+// Scratch words for n spans: group starts or radix order (n + 1), radix spare and later the
+// output order (n), the spans in sorted order (2n), the size rank of every position (n), the
+// smaller-before counts in sorted order (n), a Fenwick tree or a ring (n + 1), and an extra
+// area for a histogram and later the free-slot bitmap of one size.
 uint64_t ExtraWords(uint32_t n)
 {
     const uint64_t slots = n / 8 + 8;
@@ -51,21 +51,22 @@ uint64_t ExtraWords(uint32_t n)
 
 uint64_t ScratchWords(uint32_t n)
 {
-    return 8ull * n + 1 + ExtraWords(n);
+    return 7ull * n + 2 + ExtraWords(n);
 }
 
-// Host positions stably sorted by size, and the spans copied in that order: an LSD radix sort
-// that skips digits alike in every size. order and spare are n words each; returns the
-// one that holds the result, or null when all sizes are alike.
-uint32_t* SortBySize(const ArticleSpan* spans, uint32_t n, uint32_t* order, uint32_t* spare,
-                     ArticleSpan* sorted, uint32_t* histogram)
+// The dense size rank of every host position (0 for the smallest size); returns the number of
+// distinct sizes. Where one histogram covers every size, ranks come straight from it; else an
+// LSD radix sort of positions, skipping digits alike in every size, orders them first. order
+// and spare are n words each.
+uint32_t RankSizes(const ArticleSpan* spans, uint32_t n, uint32_t* rank, uint32_t* order, uint32_t* spare,
+                   uint32_t* histogram)
 {
     uint32_t allBits = 0, differentBits = 0;
     for (uint32_t i = 0; i < n; ++i) {
         allBits |= spans[i].Size;
         differentBits |= spans[i].Size ^ spans[0].Size;
     }
-    if (differentBits == 0) return nullptr;
+    if (differentBits == 0) return 1;
     uint32_t sizeBits = 0;
     while (sizeBits < 32 && (allBits >> sizeBits) != 0) ++sizeBits;
     const uint32_t widest = WidestDigitBits(n);
@@ -73,13 +74,25 @@ uint32_t* SortBySize(const ArticleSpan* spans, uint32_t n, uint32_t* order, uint
     const uint32_t digitBits = (sizeBits + passes - 1) / passes;
     const uint32_t buckets = 1u << digitBits;
 
+    if (passes == 1) {
+        memset(histogram, 0, buckets * sizeof(uint32_t));
+        for (uint32_t i = 0; i < n; ++i) histogram[spans[i].Size] = 1;
+        uint32_t ranks = 0;
+        for (uint32_t b = 0; b < buckets; ++b) {
+            const uint32_t used = histogram[b];
+            histogram[b] = ranks;
+            ranks += used;
+        }
+        for (uint32_t i = 0; i < n; ++i) rank[i] = histogram[spans[i].Size];
+        return ranks;
+    }
+
     for (uint32_t i = 0; i < n; ++i) order[i] = i;
-    const uint32_t lastPass = passes - 1;  // always taken: it also copies the spans
-    for (uint32_t pass = 0; pass <= lastPass; ++pass) {
+    for (uint32_t pass = 0; pass < passes; ++pass) {
         const uint32_t shift = pass * digitBits;
         memset(histogram, 0, buckets * sizeof(uint32_t));
         for (uint32_t i = 0; i < n; ++i) ++histogram[(spans[i].Size >> shift) & (buckets - 1)];
-        if (pass < lastPass && histogram[(spans[0].Size >> shift) & (buckets - 1)] == n) continue;
+        if (histogram[(spans[0].Size >> shift) & (buckets - 1)] == n) continue;  // alike in every size
         uint32_t sum = 0;
         for (uint32_t b = 0; b < buckets; ++b) {
             const uint32_t c = histogram[b];
@@ -88,36 +101,38 @@ uint32_t* SortBySize(const ArticleSpan* spans, uint32_t n, uint32_t* order, uint
         }
         for (uint32_t i = 0; i < n; ++i) {
             const uint32_t position = order[i];
-            const uint32_t slot = histogram[(spans[position].Size >> shift) & (buckets - 1)]++;
-            spare[slot] = position;
-            if (pass == lastPass) sorted[slot] = spans[position];
+            spare[histogram[(spans[position].Size >> shift) & (buckets - 1)]++] = position;
         }
-        uint32_t* result = spare;
+        uint32_t* sorted = spare;
         spare = order;
-        order = result;
+        order = sorted;
     }
-    return order;
-}
-
-// The smaller-before count of every entry, in sorted order, from a Fenwick tree over dense size
-// ranks fed in host order. rankSlot receives the rank and the sorted slot of every position.
-void CountSmallerBefore(const uint32_t* order, const ArticleSpan* sorted, uint32_t n, uint32_t (*rankSlot)[2],
-                        uint32_t* smallerBefore, uint32_t* tree)
-{
     uint32_t ranks = 0;
     for (uint32_t i = 0; i < n; ++i) {
-        if (i > 0 && sorted[i].Size != sorted[i - 1].Size) ++ranks;
-        rankSlot[order[i]][0] = ranks;
-        rankSlot[order[i]][1] = i;
+        if (i > 0 && spans[order[i]].Size != spans[order[i - 1]].Size) ++ranks;
+        rank[order[i]] = ranks;
     }
-    ++ranks;
+    return ranks + 1;
+}
+
+// Copies the spans into size order, stable, and gives each its count of smaller entries before
+// it in the host's list: one pass in host order that feeds a Fenwick tree over size ranks.
+// next has ranks + 1 words; tree too.
+void PlaceBySize(const ArticleSpan* spans, uint32_t n, const uint32_t* rank, uint32_t ranks, uint32_t* next,
+                 uint32_t* tree, ArticleSpan* sorted, uint32_t* smallerBefore)
+{
+    memset(next, 0, (size_t(ranks) + 1) * sizeof(uint32_t));
+    for (uint32_t i = 0; i < n; ++i) ++next[rank[i] + 1];
+    for (uint32_t r = 1; r <= ranks; ++r) next[r] += next[r - 1];
     memset(tree, 0, (size_t(ranks) + 1) * sizeof(uint32_t));
     for (uint32_t i = 0; i < n; ++i) {
-        const uint32_t rank = rankSlot[i][0];
-        uint32_t sum = 0;
-        for (uint32_t index = rank; index > 0; index &= index - 1) sum += tree[index];
-        for (uint32_t index = rank + 1; index <= ranks; index += index & (0u - index)) ++tree[index];
-        smallerBefore[rankSlot[i][1]] = sum;
+        const uint32_t r = rank[i];
+        const uint32_t slot = next[r]++;
+        sorted[slot] = spans[i];
+        uint32_t smaller = 0;
+        for (uint32_t index = r; index > 0; index &= index - 1) smaller += tree[index];
+        for (uint32_t index = r + 1; index <= ranks; index += index & (0u - index)) ++tree[index];
+        smallerBefore[slot] = smaller;
     }
 }
 
@@ -312,18 +327,17 @@ void FastSortBySize(ArticleSpan* spans, uint32_t count, void* scratch)
 {
     if (count < 2) return;
     const uint32_t n = count;
-    uint32_t* order = static_cast<uint32_t*>(scratch);
-    uint32_t* spare = order + n;
-    ArticleSpan* sorted = reinterpret_cast<ArticleSpan*>(spare + n);
-    uint32_t(*rankSlot)[2] = reinterpret_cast<uint32_t(*)[2]>(sorted + n);
-    uint32_t* smallerBefore = &rankSlot[n][0];
+    uint32_t* next = static_cast<uint32_t*>(scratch);
+    uint32_t* out = next + n + 1;
+    ArticleSpan* sorted = reinterpret_cast<ArticleSpan*>(out + n);
+    uint32_t* rank = reinterpret_cast<uint32_t*>(sorted + n);
+    uint32_t* smallerBefore = rank + n;
     uint32_t* room = smallerBefore + n;
     uint32_t* extra = room + n + 1;
 
-    const uint32_t* positions = SortBySize(spans, n, order, spare, sorted, extra);
-    if (positions == nullptr) return;                    // one size only: the exchange sort moves nothing
-    uint32_t* out = positions == order ? spare : order;  // n words, free from here on
-    CountSmallerBefore(positions, sorted, n, rankSlot, smallerBefore, room);
+    const uint32_t ranks = RankSizes(spans, n, rank, next, out, extra);
+    if (ranks == 1) return;  // one size only: the exchange sort moves nothing
+    PlaceBySize(spans, n, rank, ranks, next, room, sorted, smallerBefore);
 
     for (uint32_t start = 0; start < n;) {
         uint32_t end = start + 1;

@@ -1,0 +1,272 @@
+// Failure handling end to end: every system call of a run failed in turn, a real full disk, and
+// host data and tables of every odd shape, each run through the stand-in host.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <sstream>
+
+#include "output_bytes.h"
+#include "standin_run.h"
+
+namespace {
+
+const std::wstring kSuccessBox = L"box: text=\"Данные в файл записаны успешно!\"";
+const std::wstring kNoDictionaryText = L"Не выбран словарь!";
+
+// One call of the plug-in within a host run: its journal lines up to its "faults:" or
+// "leaks:" lines, whichever comes last.
+struct PluginRun {
+    std::vector<std::wstring> lines;
+    size_t Count(const std::wstring& part) const
+    {
+        size_t count = 0;
+        for (const std::wstring& line : lines) count += line.find(part) != std::wstring::npos;
+        return count;
+    }
+    std::wstring Value(const std::wstring& key) const  // "injected" from "... injected=WriteFile#2"
+    {
+        for (const std::wstring& line : lines) {
+            const size_t at = line.find(L" " + key + L"=");
+            if (at != std::wstring::npos)
+                return line.substr(at + key.size() + 2, line.find(L' ', at + 1) - at - key.size() - 2);
+        }
+        return L"";
+    }
+};
+
+std::vector<PluginRun> SplitRuns(const HostRun& host)
+{
+    std::vector<PluginRun> runs(1);
+    for (const std::wstring& line : host.journal) {
+        runs.back().lines.push_back(line);
+        if (line.compare(0, 7, L"leaks: ") == 0) runs.emplace_back();
+    }
+    runs.pop_back();
+    return runs;
+}
+
+class Reliability : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WCHAR temp[MAX_PATH], unique[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        GetTempFileNameW(temp, L"rel", 0, unique);
+        DeleteFileW(unique);
+        CreateDirectoryW(unique, nullptr);
+        folder = unique;
+    }
+    void TearDown() override
+    {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        while (search != INVALID_HANDLE_VALUE) {
+            SetFileAttributesW(Path(found.cFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(Path(found.cFileName).c_str());
+            if (!FindNextFileW(search, &found)) break;
+        }
+        FindClose(search);
+        RemoveDirectoryW(folder.c_str());
+    }
+
+    std::wstring Path(const std::wstring& name) const
+    {
+        return folder + L"\\" + name;
+    }
+    std::wstring Quoted(const std::wstring& name) const
+    {
+        return L"\"" + Path(name) + L"\"";
+    }
+
+    // A dictd dictionary of the given entries, each one line of ASCII text.
+    std::wstring WriteDictd(const std::wstring& name, const std::vector<std::string>& entries)
+    {
+        static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        auto number = [](size_t value) {
+            std::string text;
+            do {
+                text.insert(text.begin(), digits[value % 64]);
+                value /= 64;
+            } while (value != 0);
+            return text;
+        };
+        std::string index, dict;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            index += "w" + std::to_string(i) + "\t" + number(dict.size()) + "\t" + number(entries[i].size()) +
+                     "\n";
+            dict += entries[i];
+        }
+        WriteBytes(name + L".index", index);
+        WriteBytes(name + L".dict", dict);
+        return L"--dict " + Quoted(name + L".index");
+    }
+
+    void WriteBytes(const std::wstring& name, const std::string& bytes) const
+    {
+        HANDLE file = CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    std::string Read(const std::wstring& name) const
+    {
+        HANDLE file = CreateFileW(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return "(missing)";
+        std::string bytes(GetFileSize(file, nullptr), '\0');
+        DWORD read = 0;
+        ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr);
+        CloseHandle(file);
+        return bytes;
+    }
+
+    std::wstring folder;
+};
+
+TEST_F(Reliability, EverySystemCallOfARunFailedInTurn)
+{
+    // 40 articles of 1,000 to 2,950 bytes: the output takes more than one block to write.
+    std::vector<std::string> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.push_back(std::string(500 + (i * 37) % 976, char('a' + i % 26)) + "\n");
+    const std::wstring dictionary = WriteDictd(L"R", entries);
+
+    const HostRun clean = RunHost(dictionary + L" --faults --file " + Quoted(L"clean.txt"));
+    ASSERT_EQ(0u, clean.exitCode);
+    const std::vector<PluginRun> cleanRuns = SplitRuns(clean);
+    ASSERT_EQ(1u, cleanRuns.size());
+    const std::string cleanFile = Read(L"clean.txt");
+
+    std::wstring arguments = dictionary + L" --faults --file " + Quoted(L"unused.txt");
+    std::vector<std::wstring> planned;
+    for (const WCHAR* function :
+         {L"CreateFileW", L"WriteFile", L"ReadFile", L"SetFilePointer", L"CloseHandle", L"VirtualAlloc"}) {
+        const int calls = _wtoi(cleanRuns[0].Value(function).c_str());
+        EXPECT_GT(calls, 0) << function;
+        for (int k = 1; k <= calls; ++k) {
+            const std::wstring fault = std::wstring(function) + L"#" + std::to_wstring(k);
+            planned.push_back(fault);
+            arguments += L" --next --fail " + std::wstring(function) + L":" + std::to_wstring(k) +
+                         L" --file " + Quoted(L"out" + std::to_wstring(planned.size()) + L".txt");
+        }
+    }
+    EXPECT_GE(_wtoi(cleanRuns[0].Value(L"WriteFile").c_str()), 2);
+
+    const HostRun host = RunHost(arguments);
+    EXPECT_EQ(0u, host.exitCode) << "every dialog closed, every entry returned 0";
+    const std::vector<PluginRun> runs = SplitRuns(host);
+    ASSERT_EQ(planned.size() + 1, runs.size()) << "no run crashed or hung";
+    for (size_t i = 1; i < runs.size(); ++i) {
+        const PluginRun& run = runs[i];
+        const std::wstring& fault = planned[i - 1];
+        const std::string file = Read(L"out" + std::to_wstring(i) + L".txt");
+        SCOPED_TRACE(fault);
+        EXPECT_EQ(fault, run.Value(L"injected"));
+        EXPECT_EQ(1u, run.Count(L"result: 0"));
+        EXPECT_EQ(0u, run.Count(L"still open"));
+        EXPECT_EQ(1u, run.Count(L"box: ")) << "the user is told once, one way or the other";
+        EXPECT_LE(run.Count(L"icon=error"), 1u);
+        if (run.Count(kSuccessBox) > 0) {
+            EXPECT_EQ(cleanFile, file) << "success only when nothing was lost";
+        }
+        EXPECT_EQ(1u, run.Count(L"leaks: handles=0 regions=0"));
+    }
+    std::wcout << planned.size() << L" fault cases run" << std::endl;
+}
+
+TEST_F(Reliability, ARealFullDiskGivesOneErrorAndNoSuccess)
+{
+    const HostRun host = RunHost(L"--file Z:\\dev\\full");
+    EXPECT_EQ(1u, host.Lines(L"box: text=\"Ошибка записи в файл!\"").size());
+    EXPECT_EQ(1u, host.Lines(L"box: ").size());
+    EXPECT_EQ(std::vector<std::wstring>{L"result: 0"}, host.Lines(L"result: "));
+}
+
+TEST_F(Reliability, OddHostTablesAndChoices)
+{
+    const std::wstring dictionary = WriteDictd(L"T", {"<b>tag</b>\n", "x\n", "<i>it</i>\n"});
+    WriteBytes(L"readonly.txt", "keep");
+    SetFileAttributesW(Path(L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteBytes(L"locked.txt", "keep");
+    HANDLE locked =
+        CreateFileW(Path(L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const std::string stripped = ExpectedFile(L"T", {Utf16(L"x"), Utf16(L"it"), Utf16(L"tag")}, 3);
+    const std::string tagged =
+        ExpectedFile(L"T", {Utf16(L"x"), Utf16(L"<i>it</i>"), Utf16(L"<b>tag</b>")}, 3);
+    enum Outcome { kWritten, kNoDictionary, kNoList, kWriteError, kOneBox };
+    struct Case {
+        std::wstring options;
+        Outcome outcome;
+        const std::string* file;
+    };
+    const Case cases[] = {
+        {L"--data-length 0", kWritten, &stripped},
+        {L"--data-length 1", kWritten, &stripped},
+        {L"--data-length 2", kWritten, &stripped},
+        {L"--data-length 8", kWritten, &stripped},
+        {L"--data-length 9", kWritten, &stripped},
+        {L"--data-length 18", kWritten, &stripped},
+        {L"--data-length 19", kWritten, &stripped},
+        {L"--data-length 21", kWritten, &stripped},
+        {L"--data-length 100", kWritten, &stripped},
+        {L"--function-length 0", kNoDictionary, nullptr},
+        {L"--function-length 1", kNoDictionary, nullptr},
+        {L"--function-length 2", kNoDictionary, nullptr},
+        {L"--function-length 8", kNoDictionary, nullptr},
+        {L"--function-length 9", kNoDictionary, nullptr},
+        {L"--function-length 14", kNoList, nullptr},   // word 13 copied, word 14 not
+        {L"--function-length 18", kWritten, &tagged},  // no StripTags
+        {L"--function-length 19", kWritten, &stripped},
+        {L"--function-length 21", kWritten, &stripped},
+        {L"--function-length 100", kWritten, &stripped},
+        {L"--zero-word 13", kNoDictionary, nullptr},
+        {L"--zero-word 14", kNoList, nullptr},
+        {L"--zero-word 18", kWritten, &tagged},
+        {L"--zero-word 13 --zero-word 14 --zero-word 18", kNoDictionary, nullptr},
+        {L"--empty", kNoDictionary, nullptr},
+        {L"--file " + Quoted(L"missing folder\\out.txt"), kWriteError, nullptr},
+        {L"--file " + Quoted(L"locked.txt"), kWriteError, nullptr},
+        // Windows refuses to replace a read-only file; Wine running as root does not.
+        {L"--file " + Quoted(L"readonly.txt"), kOneBox, nullptr},
+        {L"--file " + std::wstring(300, L'n'), kOneBox, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        DeleteFileW(Path(L"out.txt").c_str());
+        const bool ownFile = c.options.find(L"--file") != std::wstring::npos;
+        const HostRun host = RunHost((c.options == L"--empty" ? L"" : dictionary + L" ") + L"--strip-tags " +
+                                     (ownFile ? L"" : L"--file " + Quoted(L"out.txt") + L" ") + c.options);
+        EXPECT_EQ(std::vector<std::wstring>{L"result: 0"}, host.Lines(L"result: "));
+        const std::vector<std::wstring> boxes = host.Lines(L"box: ");
+        ASSERT_EQ(1u, boxes.size());
+        switch (c.outcome) {
+            case kWritten:
+                EXPECT_EQ(0u, boxes[0].find(kSuccessBox));
+                EXPECT_EQ(*c.file, Read(L"out.txt"));
+                EXPECT_EQ(0u, host.exitCode);
+                break;
+            case kNoDictionary:
+                EXPECT_EQ(0u, boxes[0].find(L"box: text=\"" + kNoDictionaryText));
+                EXPECT_EQ("(missing)", Read(L"out.txt"));
+                EXPECT_EQ(1u, host.exitCode) << "OK could not export";
+                break;
+            case kNoList:
+                EXPECT_EQ(0u, boxes[0].find(L"box: text=\"Не удалось получить список статей словаря!\""));
+                break;
+            case kWriteError:
+                EXPECT_EQ(0u, boxes[0].find(L"box: text=\"Ошибка записи в файл!\""));
+                break;
+            case kOneBox:
+                break;
+        }
+    }
+    CloseHandle(locked);
+    EXPECT_EQ("keep", Read(L"locked.txt")) << "a file another program holds is left alone";
+    const std::string readOnly = Read(L"readonly.txt");
+    EXPECT_TRUE(readOnly == "keep" || readOnly == stripped) << "left alone, or replaced whole";
+}
+
+}  // namespace
