@@ -9,6 +9,7 @@
 
 #include "output_bytes.h"
 #include "standin_run.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -49,81 +50,13 @@ std::vector<PluginRun> SplitRuns(const HostRun& host)
 
 class Reliability : public ::testing::Test {
 protected:
-    void SetUp() override
+    // A dictd dictionary of the given entries; returns the --dict option for it.
+    std::wstring WriteDictd(const std::wstring& name, const std::vector<std::string>& entries) const
     {
-        WCHAR temp[MAX_PATH], unique[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        GetTempFileNameW(temp, L"rel", 0, unique);
-        DeleteFileW(unique);
-        CreateDirectoryW(unique, nullptr);
-        folder = unique;
-    }
-    void TearDown() override
-    {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-        while (search != INVALID_HANDLE_VALUE) {
-            SetFileAttributesW(Path(found.cFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(Path(found.cFileName).c_str());
-            if (!FindNextFileW(search, &found)) break;
-        }
-        FindClose(search);
-        RemoveDirectoryW(folder.c_str());
+        return L"--dict \"" + temp.WriteDictd(name, entries) + L"\"";
     }
 
-    std::wstring Path(const std::wstring& name) const
-    {
-        return folder + L"\\" + name;
-    }
-    std::wstring Quoted(const std::wstring& name) const
-    {
-        return L"\"" + Path(name) + L"\"";
-    }
-
-    // A dictd dictionary of the given entries, each one line of ASCII text.
-    std::wstring WriteDictd(const std::wstring& name, const std::vector<std::string>& entries)
-    {
-        static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        auto number = [](size_t value) {
-            std::string text;
-            do {
-                text.insert(text.begin(), digits[value % 64]);
-                value /= 64;
-            } while (value != 0);
-            return text;
-        };
-        std::string index, dict;
-        for (size_t i = 0; i < entries.size(); ++i) {
-            index += "w" + std::to_string(i) + "\t" + number(dict.size()) + "\t" + number(entries[i].size()) +
-                     "\n";
-            dict += entries[i];
-        }
-        WriteBytes(name + L".index", index);
-        WriteBytes(name + L".dict", dict);
-        return L"--dict " + Quoted(name + L".index");
-    }
-
-    void WriteBytes(const std::wstring& name, const std::string& bytes) const
-    {
-        HANDLE file = CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-    }
-
-    std::string Read(const std::wstring& name) const
-    {
-        HANDLE file = CreateFileW(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return "(missing)";
-        std::string bytes(GetFileSize(file, nullptr), '\0');
-        DWORD read = 0;
-        ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        return bytes;
-    }
-
-    std::wstring folder;
+    TempFolder temp;
 };
 
 TEST_F(Reliability, EverySystemCallOfARunFailedInTurn)
@@ -134,13 +67,13 @@ TEST_F(Reliability, EverySystemCallOfARunFailedInTurn)
         entries.push_back(std::string(500 + (i * 37) % 976, char('a' + i % 26)) + "\n");
     const std::wstring dictionary = WriteDictd(L"R", entries);
 
-    const HostRun clean = RunHost(dictionary + L" --faults --file " + Quoted(L"clean.txt"));
+    const HostRun clean = RunHost(dictionary + L" --faults --file " + temp.Quoted(L"clean.txt"));
     ASSERT_EQ(0u, clean.exitCode);
     const std::vector<PluginRun> cleanRuns = SplitRuns(clean);
     ASSERT_EQ(1u, cleanRuns.size());
-    const std::string cleanFile = Read(L"clean.txt");
+    const std::string cleanFile = temp.Read(L"clean.txt");
 
-    std::wstring arguments = dictionary + L" --faults --file " + Quoted(L"unused.txt");
+    std::wstring arguments = dictionary + L" --faults --file " + temp.Quoted(L"unused.txt");
     std::vector<std::wstring> planned;
     for (const WCHAR* function :
          {L"CreateFileW", L"WriteFile", L"ReadFile", L"SetFilePointer", L"CloseHandle", L"VirtualAlloc"}) {
@@ -150,7 +83,7 @@ TEST_F(Reliability, EverySystemCallOfARunFailedInTurn)
             const std::wstring fault = std::wstring(function) + L"#" + std::to_wstring(k);
             planned.push_back(fault);
             arguments += L" --next --fail " + std::wstring(function) + L":" + std::to_wstring(k) +
-                         L" --file " + Quoted(L"out" + std::to_wstring(planned.size()) + L".txt");
+                         L" --file " + temp.Quoted(L"out" + std::to_wstring(planned.size()) + L".txt");
         }
     }
     EXPECT_GE(_wtoi(cleanRuns[0].Value(L"WriteFile").c_str()), 2);
@@ -162,7 +95,7 @@ TEST_F(Reliability, EverySystemCallOfARunFailedInTurn)
     for (size_t i = 1; i < runs.size(); ++i) {
         const PluginRun& run = runs[i];
         const std::wstring& fault = planned[i - 1];
-        const std::string file = Read(L"out" + std::to_wstring(i) + L".txt");
+        const std::string file = temp.Read(L"out" + std::to_wstring(i) + L".txt");
         SCOPED_TRACE(fault);
         EXPECT_EQ(fault, run.Value(L"injected"));
         EXPECT_EQ(1u, run.Count(L"result: 0"));
@@ -188,11 +121,11 @@ TEST_F(Reliability, ARealFullDiskGivesOneErrorAndNoSuccess)
 TEST_F(Reliability, OddHostTablesAndChoices)
 {
     const std::wstring dictionary = WriteDictd(L"T", {"<b>tag</b>\n", "x\n", "<i>it</i>\n"});
-    WriteBytes(L"readonly.txt", "keep");
-    SetFileAttributesW(Path(L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    WriteBytes(L"locked.txt", "keep");
+    temp.Write(L"readonly.txt", "keep");
+    SetFileAttributesW(temp.Path(L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    temp.Write(L"locked.txt", "keep");
     HANDLE locked =
-        CreateFileW(Path(L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        CreateFileW(temp.Path(L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     const std::string stripped = ExpectedFile(L"T", {Utf16(L"x"), Utf16(L"it"), Utf16(L"tag")}, 3);
     const std::string tagged =
         ExpectedFile(L"T", {Utf16(L"x"), Utf16(L"<i>it</i>"), Utf16(L"<b>tag</b>")}, 3);
@@ -227,30 +160,31 @@ TEST_F(Reliability, OddHostTablesAndChoices)
         {L"--zero-word 18", kWritten, &tagged},
         {L"--zero-word 13 --zero-word 14 --zero-word 18", kNoDictionary, nullptr},
         {L"--empty", kNoDictionary, nullptr},
-        {L"--file " + Quoted(L"missing folder\\out.txt"), kWriteError, nullptr},
-        {L"--file " + Quoted(L"locked.txt"), kWriteError, nullptr},
+        {L"--file " + temp.Quoted(L"missing folder\\out.txt"), kWriteError, nullptr},
+        {L"--file " + temp.Quoted(L"locked.txt"), kWriteError, nullptr},
         // Windows refuses to replace a read-only file; Wine running as root does not.
-        {L"--file " + Quoted(L"readonly.txt"), kOneBox, nullptr},
+        {L"--file " + temp.Quoted(L"readonly.txt"), kOneBox, nullptr},
         {L"--file " + std::wstring(300, L'n'), kOneBox, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
-        DeleteFileW(Path(L"out.txt").c_str());
+        DeleteFileW(temp.Path(L"out.txt").c_str());
         const bool ownFile = c.options.find(L"--file") != std::wstring::npos;
-        const HostRun host = RunHost((c.options == L"--empty" ? L"" : dictionary + L" ") + L"--strip-tags " +
-                                     (ownFile ? L"" : L"--file " + Quoted(L"out.txt") + L" ") + c.options);
+        const HostRun host =
+            RunHost((c.options == L"--empty" ? L"" : dictionary + L" ") + L"--strip-tags " +
+                    (ownFile ? L"" : L"--file " + temp.Quoted(L"out.txt") + L" ") + c.options);
         EXPECT_EQ(std::vector<std::wstring>{L"result: 0"}, host.Lines(L"result: "));
         const std::vector<std::wstring> boxes = host.Lines(L"box: ");
         ASSERT_EQ(1u, boxes.size());
         switch (c.outcome) {
             case kWritten:
                 EXPECT_EQ(0u, boxes[0].find(kSuccessBox));
-                EXPECT_EQ(*c.file, Read(L"out.txt"));
+                EXPECT_EQ(*c.file, temp.Read(L"out.txt"));
                 EXPECT_EQ(0u, host.exitCode);
                 break;
             case kNoDictionary:
                 EXPECT_EQ(0u, boxes[0].find(L"box: text=\"" + kNoDictionaryText));
-                EXPECT_EQ("(missing)", Read(L"out.txt"));
+                EXPECT_EQ("(missing)", temp.Read(L"out.txt"));
                 EXPECT_EQ(1u, host.exitCode) << "OK could not export";
                 break;
             case kNoList:
@@ -264,8 +198,8 @@ TEST_F(Reliability, OddHostTablesAndChoices)
         }
     }
     CloseHandle(locked);
-    EXPECT_EQ("keep", Read(L"locked.txt")) << "a file another program holds is left alone";
-    const std::string readOnly = Read(L"readonly.txt");
+    EXPECT_EQ("keep", temp.Read(L"locked.txt")) << "a file another program holds is left alone";
+    const std::string readOnly = temp.Read(L"readonly.txt");
     EXPECT_TRUE(readOnly == "keep" || readOnly == stripped) << "left alone, or replaced whole";
 }
 

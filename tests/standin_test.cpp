@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <zlib.h>
 
 #include "output_bytes.h"
 #include "standin_run.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -19,85 +19,25 @@ std::wstring Escaped(const std::wstring& path)
     return escaped;
 }
 
-// A temporary folder with a dictd dictionary X of three articles, 6, 2 and 4 bytes in UTF-16.
+// A temporary folder with a dictd dictionary X of three articles, 6, 2 and 4 bytes in UTF-16:
+// "шес", "д" and "че", in UTF-8 in the .dict.
 class StandIn : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WCHAR temp[MAX_PATH], unique[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        GetTempFileNameW(temp, L"e2e", 0, unique);
-        DeleteFileW(unique);
-        CreateDirectoryW(unique, nullptr);
-        folder = unique;
         WriteDictd(L"X", false);
     }
-    void TearDown() override
-    {
-        for (const WCHAR* name :
-             {L"X.index", L"X.dict", L"Z.index", L"Z.dict.dz", L"out.txt", L"second.txt"}) {
-            DeleteFileW(Path(name).c_str());
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
 
-    std::wstring Path(const std::wstring& name) const
+    void WriteDictd(const std::wstring& name, bool compressed)
     {
-        return folder + L"\\" + name;
-    }
-    std::wstring Quoted(const std::wstring& name) const
-    {
-        return L"\"" + Path(name) + L"\"";
+        temp.WriteDictd(name, {"\xD1\x88\xD0\xB5\xD1\x81\n", "\xD0\xB4\n", "\xD1\x87\xD0\xB5\n"}, compressed);
     }
     std::wstring DictX() const
     {
-        return L"--dict " + Quoted(L"X.index");
+        return L"--dict " + temp.Quoted(L"X.index");
     }
 
-    // Entries "шес", "д", "че": UTF-8 in the .dict, 6, 2 and 4 bytes as UTF-16 articles.
-    void WriteDictd(const std::wstring& name, bool compressed)
-    {
-        const std::string dict = "\xD1\x88\xD0\xB5\xD1\x81\n\xD0\xB4\n\xD1\x87\xD0\xB5\n";
-        WriteFileBytes(name + L".index", "a\tA\tH\nb\tH\tD\nc\tK\tF\n");
-        WriteFileBytes(name + (compressed ? L".dict.dz" : L".dict"), compressed ? Gzip(dict) : dict);
-    }
-
-    void WriteFileBytes(const std::wstring& name, const std::string& bytes) const
-    {
-        HANDLE file = CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-    }
-
-    static std::string Gzip(const std::string& text)
-    {
-        z_stream stream = {};
-        deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-        std::string packed(deflateBound(&stream, uLong(text.size())), '\0');
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-        stream.avail_in = uInt(text.size());
-        stream.next_out = reinterpret_cast<Bytef*>(&packed[0]);
-        stream.avail_out = uInt(packed.size());
-        deflate(&stream, Z_FINISH);
-        packed.resize(stream.total_out);
-        deflateEnd(&stream);
-        return packed;
-    }
-
-    std::string Read(const std::wstring& name) const
-    {
-        HANDLE file = CreateFileW(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return "(missing)";
-        std::string bytes(GetFileSize(file, nullptr), '\0');
-        DWORD read = 0;
-        ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        return bytes;
-    }
-
-    std::wstring folder;
+    TempFolder temp;
     const std::vector<std::string> sorted = {Utf16(L"д"), Utf16(L"че"), Utf16(L"шес")};
 };
 
@@ -115,12 +55,12 @@ TEST_F(StandIn, DialogOpensWithItsDefaults)
 TEST_F(StandIn, CancelEscapeAndClosingCreateNoFile)
 {
     for (const WCHAR* press : {L"--cancel", L"--escape", L"--close"}) {
-        const HostRun run = RunHost(DictX() + L" --file " + Quoted(L"out.txt") + L" " + press);
+        const HostRun run = RunHost(DictX() + L" --file " + temp.Quoted(L"out.txt") + L" " + press);
         EXPECT_EQ(0u, run.exitCode) << press;
         EXPECT_EQ(std::vector<std::wstring>{L"result: 0"}, run.Lines(L"result: ")) << press;
         EXPECT_TRUE(run.Lines(L"status: ").empty()) << press;
         EXPECT_TRUE(run.Lines(L"box: ").empty()) << press;
-        EXPECT_EQ("(missing)", Read(L"out.txt")) << press;
+        EXPECT_EQ("(missing)", temp.Read(L"out.txt")) << press;
     }
 }
 
@@ -128,11 +68,12 @@ TEST_F(StandIn, ExportsTheFileByteForByte)
 {
     WriteDictd(L"Z", true);
     for (const WCHAR* dictionary : {L"X.index", L"Z.index"}) {
-        const HostRun run = RunHost(L"--dict " + Quoted(dictionary) + L" --file " + Quoted(L"out.txt"));
+        const HostRun run =
+            RunHost(L"--dict " + temp.Quoted(dictionary) + L" --file " + temp.Quoted(L"out.txt"));
         EXPECT_EQ(0u, run.exitCode);
-        EXPECT_EQ(ExpectedFile(std::wstring(dictionary, 1), sorted, 3), Read(L"out.txt")) << dictionary;
+        EXPECT_EQ(ExpectedFile(std::wstring(dictionary, 1), sorted, 3), temp.Read(L"out.txt")) << dictionary;
         EXPECT_EQ(std::vector<std::wstring>{L"box: text=\"" + kSuccess + L"\" caption=\"" +
-                                            Escaped(Path(L"out.txt")) + L"\" icon=none"},
+                                            Escaped(temp.Path(L"out.txt")) + L"\" icon=none"},
                   run.Lines(L"box: "));
         EXPECT_EQ((std::vector<std::wstring>{L"status: Сортировка статей по размеру",
                                              L"status: Запись данных в файл", L"status: "}),
@@ -144,9 +85,9 @@ TEST_F(StandIn, ExportsTheFileByteForByte)
 TEST_F(StandIn, TagsAreRemovedOnlyWhenAsked)
 {
     for (bool strip : {false, true}) {
-        const HostRun run = RunHost(L"--file " + Quoted(L"out.txt") + (strip ? L" --strip-tags" : L""));
+        const HostRun run = RunHost(L"--file " + temp.Quoted(L"out.txt") + (strip ? L" --strip-tags" : L""));
         EXPECT_EQ(0u, run.exitCode);
-        const std::string file = Read(L"out.txt");
+        const std::string file = temp.Read(L"out.txt");
         EXPECT_EQ(!strip, file.find(Utf16(L"<b>")) != std::string::npos);
         EXPECT_NE(std::string::npos, file.find(Utf16(L"вода")));
     }
@@ -169,28 +110,28 @@ TEST_F(StandIn, WindowOutputIntoEachPane)
 
 TEST_F(StandIn, TwoExportsInOneLoad)
 {
-    const HostRun run = RunHost(DictX() + L" --file " + Quoted(L"out.txt") +
-                                L" --next --pane text --next --file " + Quoted(L"second.txt"));
+    const HostRun run = RunHost(DictX() + L" --file " + temp.Quoted(L"out.txt") +
+                                L" --next --pane text --next --file " + temp.Quoted(L"second.txt"));
     EXPECT_EQ(0u, run.exitCode);
     const std::vector<std::wstring> dialogs = run.Lines(L"dialog: ");
     ASSERT_EQ(3u, dialogs.size());
     EXPECT_NE(std::wstring::npos, dialogs[2].find(L"to-file=1 to-window=0"))
         << "a new dialog starts in file mode";
-    EXPECT_EQ(ExpectedFile(L"X", sorted, 3), Read(L"out.txt"));
-    EXPECT_EQ(ExpectedFile(L"X", sorted, 3), Read(L"second.txt"))
+    EXPECT_EQ(ExpectedFile(L"X", sorted, 3), temp.Read(L"out.txt"));
+    EXPECT_EQ(ExpectedFile(L"X", sorted, 3), temp.Read(L"second.txt"))
         << "the third run counts from 0 and writes a file";
     EXPECT_EQ(2u, run.Lines(L"box: text=\"" + kSuccess).size());
 }
 
 TEST_F(StandIn, OkWithNoDictionaryKeepsTheDialogOpen)
 {
-    const HostRun run = RunHost(L"--empty --file " + Quoted(L"out.txt"));
+    const HostRun run = RunHost(L"--empty --file " + temp.Quoted(L"out.txt"));
     const std::vector<std::wstring> boxes = run.Lines(L"box: ");
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ(0u, boxes[0].find(L"box: text=\"Не выбран словарь!\" caption=\"")) << "the platform's caption";
     EXPECT_NE(std::wstring::npos, boxes[0].find(L"\" icon=warning"));
     EXPECT_EQ(std::vector<std::wstring>{L"dialog: still open after OK"}, run.Lines(L"dialog: still"));
-    EXPECT_EQ("(missing)", Read(L"out.txt"));
+    EXPECT_EQ("(missing)", temp.Read(L"out.txt"));
     EXPECT_EQ(1u, run.exitCode) << "the export did not happen as asked";
 }
 

@@ -57,14 +57,6 @@ HWND MakeWindow(const WCHAR* className, DWORD style, HWND parent = nullptr)
 
 TestHost::TestHost()
 {
-    WCHAR temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    WCHAR unique[MAX_PATH];
-    GetTempFileNameW(temp, L"zaq", 0, unique);
-    DeleteFileW(unique);
-    CreateDirectoryW(unique, nullptr);
-    folder_ = unique;
-
     mainWindow_ = MakeWindow(L"STATIC", WS_OVERLAPPEDWINDOW);
     statusWindow_ = MakeWindow(L"STATIC", WS_CHILD, mainWindow_);
     dialog_ = MakeWindow(L"STATIC", WS_OVERLAPPEDWINDOW);
@@ -90,15 +82,6 @@ TestHost::~TestHost()
     if (articleFile_ != INVALID_HANDLE_VALUE) CloseHandle(articleFile_);
     DestroyWindow(dialog_);
     DestroyWindow(mainWindow_);
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder_ + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileW((folder_ + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder_.c_str());
 }
 
 void TestHost::SetArticles(const std::vector<std::string>& articles)
@@ -115,7 +98,7 @@ void TestHost::SetArticles(const std::vector<std::string>& articles)
 void TestHost::SetArticlesAt(const std::vector<std::pair<ULONGLONG, std::string>>& articles)
 {
     if (articleFile_ != INVALID_HANDLE_VALUE) CloseHandle(articleFile_);
-    const std::wstring path = folder_ + L"\\articles.bin";
+    const std::wstring path = folder_.Path(L"articles.bin");
     HANDLE file =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     spans.clear();
@@ -135,19 +118,12 @@ void TestHost::SetArticlesAt(const std::vector<std::pair<ULONGLONG, std::string>
 
 std::wstring TestHost::PathOf(const std::wstring& name) const
 {
-    return name.find(L'\\') == std::wstring::npos ? folder_ + L"\\" + name : name;
+    return name.find(L'\\') == std::wstring::npos ? folder_.Path(name) : name;
 }
 
 std::string TestHost::ReadOutput(const std::wstring& name) const
 {
-    HANDLE file =
-        CreateFileW(PathOf(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "(missing)";
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(file, &bytes[0], DWORD(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    return bytes;
+    return name.find(L'\\') == std::wstring::npos ? folder_.Read(name) : "(not in the folder)";
 }
 
 std::wstring TestHost::PaneText(int pane) const

@@ -11,6 +11,7 @@
 #include "host/article_span.h"
 #include "output/output_sink.h"
 #include "output_bytes.h"
+#include "temp_folder.h"
 
 // What the host saw during one export run.
 struct RunRecord {
@@ -49,10 +50,6 @@ public:
     // Captures the host's tables into the module state, as every run does first.
     void CaptureTables();
 
-    std::wstring Folder() const
-    {
-        return folder_;
-    }
     std::wstring PathOf(const std::wstring& name) const;
     std::string ReadOutput(const std::wstring& name) const;
     std::wstring PaneText(int pane) const;
@@ -70,7 +67,7 @@ public:
     }
 
 private:
-    std::wstring folder_;
+    TempFolder folder_;
     HANDLE articleFile_ = INVALID_HANDLE_VALUE;
     HWND mainWindow_ = nullptr, statusWindow_ = nullptr, dialog_ = nullptr;
     HWND panes_[3] = {};
