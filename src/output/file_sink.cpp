@@ -92,8 +92,7 @@ DWORD Finish()
 DWORD Abort()
 {
     if (!OutputOpen()) return 1;
-    State.WriteBufferUsed = 0;
-    Close();  // the run has told the user why it stopped; the file is closed either way
+    Close();  // the run tells the user why it stopped; the file is closed either way
     return 0;
 }
 
