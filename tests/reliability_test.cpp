@@ -143,6 +143,7 @@ TEST_F(Reliability, OddHostTablesAndChoices)
         {L"--data-length 9", kWritten, &stripped},
         {L"--data-length 18", kWritten, &stripped},
         {L"--data-length 19", kWritten, &stripped},
+        {L"--data-length 20", kWritten, &stripped},
         {L"--data-length 21", kWritten, &stripped},
         {L"--data-length 100", kWritten, &stripped},
         {L"--function-length 0", kNoDictionary, nullptr},
@@ -153,6 +154,7 @@ TEST_F(Reliability, OddHostTablesAndChoices)
         {L"--function-length 14", kNoList, nullptr},   // word 13 copied, word 14 not
         {L"--function-length 18", kWritten, &tagged},  // no StripTags
         {L"--function-length 19", kWritten, &stripped},
+        {L"--function-length 20", kWritten, &stripped},
         {L"--function-length 21", kWritten, &stripped},
         {L"--function-length 100", kWritten, &stripped},
         {L"--zero-word 13", kNoDictionary, nullptr},
