@@ -125,6 +125,14 @@ void InstallFaultHooks(HMODULE plugin)
     Hook(plugin, "VirtualFree", &FaultyVirtualFree, realVirtualFree);
 }
 
+bool IsWatched(const std::wstring& function)
+{
+    for (const WCHAR* name : kNames) {
+        if (function == name) return true;
+    }
+    return false;
+}
+
 bool ArmFault(const std::wstring& function, DWORD call)
 {
     for (DWORD& count : calls) count = 0;

@@ -10,6 +10,9 @@
 // VirtualAlloc and VirtualFree.
 void InstallFaultHooks(HMODULE plugin);
 
+// True for a function whose calls can be failed.
+bool IsWatched(const std::wstring& function);
+
 // Starts counting afresh for a run; the call-th call (from 1) of function will fail, none when
 // function is empty. False for a function that is not watched.
 bool ArmFault(const std::wstring& function, DWORD call);

@@ -19,21 +19,15 @@ std::wstring OneLine(const std::wstring& text)
 {
     std::wstring line;
     for (wchar_t unit : text) {
-        switch (unit) {
-            case L'\\':
-                line += L"\\\\";
-                break;
-            case L'\r':
-                line += L"\\r";
-                break;
-            case L'\n':
-                line += L"\\n";
-                break;
-            case L'\t':
-                line += L"\\t";
-                break;
-            default:
-                line += unit;
+        const wchar_t* escape = unit == L'\\'   ? L"\\\\"
+                                : unit == L'\r' ? L"\\r"
+                                : unit == L'\n' ? L"\\n"
+                                : unit == L'\t' ? L"\\t"
+                                                : nullptr;
+        if (escape != nullptr) {
+            line += escape;
+        } else {
+            line += unit;
         }
     }
     return line;

@@ -92,7 +92,9 @@ bool ParseOptions(Options& options)
             const size_t colon = value.find(L':');
             drive.failFunction = value.substr(0, colon);
             drive.failCall = colon == std::wstring::npos ? 0 : DWORD(_wtoi(value.c_str() + colon + 1));
-            ok = drive.failCall > 0 && ArmFault(drive.failFunction, 0), options.faults = true, ++i;
+            ok = drive.failCall > 0 && IsWatched(drive.failFunction);
+            options.faults = true;
+            ++i;
         } else if (name == L"--data-length") {
             options.dataLength = DWORD(_wtoi(value.c_str())), ++i;
         } else if (name == L"--function-length") {
