@@ -3,9 +3,11 @@
 # articles and a real dictionary from Debian's packages, beside the copy floor (a sequential
 # copy of the same bytes by the host under Wine) and the literal exchange sort, extrapolated.
 # Needs about 6 GB of free disk in /var/tmp.
+# Runs the 32-bit build where this machine runs 32-bit programs, else the 64-bit one (ZAQ_BUILD
+# chooses on purpose), and says which.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
+source "$(dirname "$0")/../scripts/build-kind.sh"
+root=$zaq_root
 synthetic=${SYNTHETIC_ARTICLES:-1000000}
 real_index=/usr/share/dictd/freedict-eng-deu.index
 
@@ -13,7 +15,10 @@ real_index=/usr/share/dictd/freedict-eng-deu.index
 if [ ! -f "$real_index" ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends dict-freedict-eng-deu >/dev/null
 fi
-"$root/scripts/build.sh" >/dev/null
+zaq_choose_build
+"$root/scripts/build.sh" "$ZAQ_BUILD" >/dev/null
+build=$(zaq_build_dir "$ZAQ_BUILD")
+echo "Measuring $ZAQ_BUILD_WHY; $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1)."
 
 work=$(mktemp -d /var/tmp/zaq-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT

@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds, runs the stand-in host on the bundled sample
 # dictionary through the real dialog, and shows the head of the exported file and a screenshot.
+# It runs the 32-bit build where this machine runs 32-bit programs, else the 64-bit build of the
+# same sources (ZAQ_BUILD=64 chooses that on purpose).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
-out=$build/demo
+source "$(dirname "$0")/build-kind.sh"
 
-"$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" >/dev/null
+"$zaq_root/scripts/install-deps.sh"
+zaq_choose_build
+"$zaq_root/scripts/build.sh" >/dev/null
+build=$(zaq_build_dir "$ZAQ_BUILD")
+out=$build/demo
 mkdir -p "$out"
 rm -f "$out/sortsize.txt" "$out/dialog.png"
 
 # Wine sees the Unix root as drive Z:.
 windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
-echo "== The stand-in host runs ZAQ.ZAQ on the sample dictionary; its journal:"
-"$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto --strip-tags \
+echo "== Running $ZAQ_BUILD_WHY."
+echo "== The stand-in host runs $build/ZAQ.ZAQ on the sample dictionary; its journal:"
+"$zaq_root/scripts/with-wine.sh" wine "$build/standin.exe" --auto --strip-tags \
   --file "$(windows_path "$out/sortsize.txt")" --screenshot "$(windows_path "$out/dialog.png")"
 
 echo

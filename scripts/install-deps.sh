@@ -2,17 +2,32 @@
 # Installs the Debian packages the build and the tests need, when any is missing (run as root).
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 xvfb xauth googletest python3)
+packages=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  wine wine32:i386 wine64 xvfb xauth googletest python3)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+# Runs one step quietly; on failure names it and shows what it printed.
+step() {
+  local name=$1 log
+  shift
+  log=$(mktemp)
+  if ! "$@" >"$log" 2>&1; then
+    echo "install-deps.sh: $name failed ($*):" >&2
+    sed 's/^/  | /' "$log" >&2
+    rm -f "$log"
+    exit 1
+  fi
+  rm -f "$log"
+}
+
 echo "Installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
+  step "adding the i386 architecture" dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+step "apt-get update" apt-get update -qq
+step "installing the packages" apt-get install -y -qq --no-install-recommends "${missing[@]}"

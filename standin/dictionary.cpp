@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "contract_word.h"
+
 namespace {
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes)
@@ -98,13 +100,14 @@ void BuildRecord(Dictionary& dictionary)
     const DWORD countBlock = (16 + nameBytes + 3) & ~3u;
     dictionary.record.assign(countBlock + 20, 0);
     BYTE* record = dictionary.record.data();
-    const DWORD handle = DWORD(UINT_PTR(dictionary.articleFile)), count = DWORD(dictionary.spans.size());
+    const DWORD handle = ContractHandle(dictionary.articleFile, L"the article file"),
+                count = DWORD(dictionary.spans.size());
     memcpy(record, "ZAQD", 4);
     memcpy(record + 8, &handle, 4);
     memcpy(record + 12, &countBlock, 4);
     memcpy(record + 16, dictionary.name.c_str(), nameBytes);
     memcpy(record + countBlock + 16, &count, 4);
-    dictionary.cell = DWORD(UINT_PTR(record));
+    dictionary.cell = ContractAddress(record, L"a dictionary record");
 }
 
 // Appends articles to a dictionary's article file in large blocks, noting each one's span.

@@ -1,6 +1,7 @@
 // The host's windows, the tables it hands the plug-in, and loading and calling the plug-in.
 #include "host.h"
 
+#include "contract_word.h"
 #include "host/host_interface.h"
 #include "host_procedures.h"
 #include "journal.h"
@@ -14,8 +15,8 @@ const WCHAR kMainClass[] = L"ZaqStandInHost";
 const UINT kRunPluginCommand = 100;
 const UINT kExitCommand = 101;
 
-// The variables whose addresses the data table holds; the plug-in reads them through.
-HWND mainWindowVariable, statusWindowVariable, paneVariables[3];
+// The 32-bit variables whose addresses the data table holds; the plug-in reads them through.
+DWORD mainWindowVariable, statusWindowVariable, paneVariables[3];
 
 WNDPROC statusDefault;
 
@@ -69,30 +70,28 @@ HMENU CreateMainMenu()
     return bar;
 }
 
-DWORD Word(const void* address)
-{
-    return DWORD(UINT_PTR(address));
-}
-
 }  // namespace
 
 void FillHostTables(DWORD dataLength, DWORD functionLength)
 {
-    mainWindowVariable = TheHost.mainWindow;
-    statusWindowVariable = TheHost.statusWindow;
-    for (int i = 0; i < 3; ++i) paneVariables[i] = TheHost.panes[i];
+    mainWindowVariable = ContractHandle(TheHost.mainWindow, L"the main window");
+    statusWindowVariable = ContractHandle(TheHost.statusWindow, L"the status window");
+    for (int i = 0; i < 3; ++i) paneVariables[i] = ContractHandle(TheHost.panes[i], L"a pane");
 
     TheHost.dataTable[0] = dataLength;
-    TheHost.dataTable[kMainWindowWord] = Word(&mainWindowVariable);
-    TheHost.dataTable[kStatusWindowWord] = Word(&statusWindowVariable);
-    TheHost.dataTable[kDictionaryPaneWord] = Word(&paneVariables[0]);
-    TheHost.dataTable[kTextPaneWord] = Word(&paneVariables[1]);
-    TheHost.dataTable[kTranslationPaneWord] = Word(&paneVariables[2]);
+    TheHost.dataTable[kMainWindowWord] = ContractAddress(&mainWindowVariable, L"a window variable");
+    TheHost.dataTable[kStatusWindowWord] = ContractAddress(&statusWindowVariable, L"a window variable");
+    TheHost.dataTable[kDictionaryPaneWord] = ContractAddress(&paneVariables[0], L"a window variable");
+    TheHost.dataTable[kTextPaneWord] = ContractAddress(&paneVariables[1], L"a window variable");
+    TheHost.dataTable[kTranslationPaneWord] = ContractAddress(&paneVariables[2], L"a window variable");
 
     TheHost.functionTable[0] = functionLength;
-    TheHost.functionTable[kFillDictionaryListWord] = Word(reinterpret_cast<void*>(&FillDictionaryList));
-    TheHost.functionTable[kFillArticleSpansWord] = Word(reinterpret_cast<void*>(&FillArticleSpans));
-    TheHost.functionTable[kStripTagsWord] = Word(reinterpret_cast<void*>(&StripTags));
+    TheHost.functionTable[kFillDictionaryListWord] =
+        ContractAddress(reinterpret_cast<void*>(&FillDictionaryList), L"a host procedure");
+    TheHost.functionTable[kFillArticleSpansWord] =
+        ContractAddress(reinterpret_cast<void*>(&FillArticleSpans), L"a host procedure");
+    TheHost.functionTable[kStripTagsWord] =
+        ContractAddress(reinterpret_cast<void*>(&StripTags), L"a host procedure");
 }
 
 bool CreateHostWindows(HINSTANCE instance)

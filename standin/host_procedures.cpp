@@ -1,6 +1,7 @@
 // The three procedures the host offers the plug-in, as __stdcall functions of 32-bit words.
 #include "host_procedures.h"
 
+#include "contract_word.h"
 #include "host.h"
 #include "measure.h"
 
@@ -8,13 +9,15 @@ void __stdcall FillDictionaryList(HWND list)
 {
     for (const auto& dictionary : TheHost.dictionaries) {
         const LRESULT index = SendMessageW(list, CB_ADDSTRING, 0, LPARAM(dictionary->name.c_str()));
-        SendMessageW(list, CB_SETITEMDATA, WPARAM(index), LPARAM(&dictionary->cell));
+        const DWORD cell = ContractAddress(&dictionary->cell, L"a dictionary's cell");
+        SendMessageW(list, CB_SETITEMDATA, WPARAM(index), LPARAM(cell));
     }
 }
 
 void __stdcall FillArticleSpans(const BYTE* record, ArticleSpan* spans)
 {
     MarkFill(true);
+    ContractAddress(spans, L"the span list");  // exits where the plug-in's list lies beyond 4 GB
     for (const auto& dictionary : TheHost.dictionaries) {
         if (dictionary->record.data() != record) continue;
         for (size_t i = 0; i < dictionary->spans.size(); ++i) spans[i] = dictionary->spans[i];

@@ -25,7 +25,7 @@ void* HookImport(HMODULE module, const char* dll, const char* function, void* re
                 return nullptr;
             }
             void* original = reinterpret_cast<void*>(slots->u1.Function);
-            slots->u1.Function = DWORD(UINT_PTR(replacement));
+            slots->u1.Function = UINT_PTR(replacement);
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
             return original;
         }

@@ -12,9 +12,24 @@
 
 namespace {
 
+// The image under test: the DLL beside this program, of this build's kind, unless
+// ZAQ_PRODUCT_DLL names the 32-bit product DLL, which the 64-bit build checks as a file.
+struct Image {
+    std::wstring path;
+    bool is32Bit;
+};
+
+Image ImageUnderTest()
+{
+    WCHAR named[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(L"ZAQ_PRODUCT_DLL", named, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) return {named, true};
+    return {BuildFolder() + L"\\ZAQ.ZAQ", sizeof(void*) == 4};
+}
+
 std::wstring DllPath()
 {
-    return BuildFolder() + L"\\ZAQ.ZAQ";
+    return ImageUnderTest().path;
 }
 
 // Reads a classic dialog template: header, then each item, all by their fixed layout.
@@ -141,16 +156,50 @@ public:
     {
         HANDLE file =
             CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return;
         bytes_.resize(GetFileSize(file, nullptr));
         DWORD read = 0;
-        ReadFile(file, bytes_.data(), DWORD(bytes_.size()), &read, nullptr);
+        const bool whole =
+            ReadFile(file, bytes_.data(), DWORD(bytes_.size()), &read, nullptr) && read == bytes_.size();
         CloseHandle(file);
+        if (!whole || bytes_.size() < sizeof(IMAGE_DOS_HEADER)) {
+            bytes_.clear();
+            return;
+        }
         const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes_.data());
         headers_ = reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes_.data() + dos->e_lfanew);
+        headers64_ = reinterpret_cast<const IMAGE_NT_HEADERS64*>(headers_);
+    }
+    bool Loaded() const
+    {
+        return !bytes_.empty();
+    }
+    // The headers common to both kinds; the optional header then differs by its magic.
+    const IMAGE_FILE_HEADER& FileHeader() const
+    {
+        return headers_->FileHeader;
+    }
+    bool IsPe32Plus() const
+    {
+        return headers_->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    }
+    ULONGLONG ImageBase() const
+    {
+        return IsPe32Plus() ? headers64_->OptionalHeader.ImageBase : headers_->OptionalHeader.ImageBase;
+    }
+    DWORD ImageBytes() const
+    {
+        return IsPe32Plus() ? headers64_->OptionalHeader.SizeOfImage : headers_->OptionalHeader.SizeOfImage;
+    }
+    WORD DllCharacteristics() const
+    {
+        return IsPe32Plus() ? headers64_->OptionalHeader.DllCharacteristics
+                            : headers_->OptionalHeader.DllCharacteristics;
     }
     const IMAGE_DATA_DIRECTORY& Directory(int index) const
     {
-        return headers_->OptionalHeader.DataDirectory[index];
+        return IsPe32Plus() ? headers64_->OptionalHeader.DataDirectory[index]
+                            : headers_->OptionalHeader.DataDirectory[index];
     }
     template <typename T>
     const T* At(DWORD rva) const
@@ -171,12 +220,33 @@ public:
 
 private:
     std::vector<BYTE> bytes_;
-    const IMAGE_NT_HEADERS32* headers_;
+    const IMAGE_NT_HEADERS32* headers_ = nullptr;
+    const IMAGE_NT_HEADERS64* headers64_ = nullptr;  // the same headers, where the optional header is PE32+
 };
+
+TEST(DllImage, IsOfItsKindAndReachableThroughThirtyTwoBitWords)
+{
+    const Image image = ImageUnderTest();
+    const PeFile pe(image.path);
+    ASSERT_TRUE(pe.Loaded()) << "cannot read the DLL";
+    EXPECT_NE(0, pe.FileHeader().Characteristics & IMAGE_FILE_DLL);
+    if (image.is32Bit) {
+        EXPECT_EQ(IMAGE_FILE_MACHINE_I386, pe.FileHeader().Machine);
+        EXPECT_FALSE(pe.IsPe32Plus());
+        return;
+    }
+    // The 64-bit build hands its addresses over in 32-bit words: a fixed base, all below 4 GB.
+    EXPECT_EQ(IMAGE_FILE_MACHINE_AMD64, pe.FileHeader().Machine);
+    EXPECT_TRUE(pe.IsPe32Plus());
+    EXPECT_LE(pe.ImageBase() + pe.ImageBytes(), 0x100000000ull) << std::hex << pe.ImageBase();
+    EXPECT_EQ(0, pe.DllCharacteristics() &
+                     (IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA));
+}
 
 TEST(DllImage, ExportsOnlyQormUserAtOrdinalOneUnderItsOwnName)
 {
     const PeFile pe(DllPath());
+    ASSERT_TRUE(pe.Loaded()) << "cannot read the DLL";
     const auto* exports =
         pe.At<IMAGE_EXPORT_DIRECTORY>(pe.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT).VirtualAddress);
     ASSERT_NE(nullptr, exports);
@@ -191,6 +261,7 @@ TEST(DllImage, ExportsOnlyQormUserAtOrdinalOneUnderItsOwnName)
 TEST(DllImage, ImportsOnlySystemDlls)
 {
     const PeFile pe(DllPath());
+    ASSERT_TRUE(pe.Loaded()) << "cannot read the DLL";
     std::vector<std::string> names;
     for (auto* import =
              pe.At<IMAGE_IMPORT_DESCRIPTOR>(pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress);

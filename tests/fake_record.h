@@ -17,7 +17,7 @@ public:
         : bytes_(16 + (name.size() + 1) * 2 + 20 + 3, 0)
     {
         const DWORD countBlock = DWORD(16 + (name.size() + 1) * 2);
-        Put(8, DWORD(reinterpret_cast<UINT_PTR>(articleFile)));
+        Put(8, HandleToULong(articleFile));
         Put(12, countBlock);
         memcpy(bytes_.data() + 16, name.c_str(), (name.size() + 1) * 2);
         Put(countBlock + 16, count);

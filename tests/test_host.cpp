@@ -3,7 +3,9 @@
 
 #include <cstring>
 
+#include "contract_word.h"
 #include "export/run_export.h"
+#include "fake_record.h"
 #include "host/host_tables.h"
 #include "host_procedures.h"
 
@@ -65,16 +67,18 @@ TestHost::TestHost()
         SendMessageW(pane, EM_SETLIMITTEXT, 0, 0);
     }
 
-    static HWND variables[6];
-    variables[0] = mainWindow_;
-    variables[1] = statusWindow_;
-    for (int i = 0; i < 3; ++i) variables[2 + i] = panes_[i];
+    static DWORD variables[5];
+    variables[0] = ContractHandle(mainWindow_, L"the main window");
+    variables[1] = ContractHandle(statusWindow_, L"the status window");
+    for (int i = 0; i < 3; ++i) variables[2 + i] = ContractHandle(panes_[i], L"a pane");
     dataTable_[0] = 20;
-    dataTable_[kMainWindowWord] = DWORD(UINT_PTR(&variables[0]));
-    dataTable_[kStatusWindowWord] = DWORD(UINT_PTR(&variables[1]));
-    for (int i = 0; i < 3; ++i) dataTable_[kDictionaryPaneWord + i] = DWORD(UINT_PTR(&variables[2 + i]));
+    dataTable_[kMainWindowWord] = ContractAddress(&variables[0], L"a window variable");
+    dataTable_[kStatusWindowWord] = ContractAddress(&variables[1], L"a window variable");
+    for (int i = 0; i < 3; ++i)
+        dataTable_[kDictionaryPaneWord + i] = ContractAddress(&variables[2 + i], L"a window variable");
     functionTable_[0] = 20;
-    functionTable_[kStripTagsWord] = DWORD(UINT_PTR(&RecordingStripTags));
+    functionTable_[kStripTagsWord] =
+        ContractAddress(reinterpret_cast<void*>(&RecordingStripTags), L"a host procedure");
 }
 
 TestHost::~TestHost()
@@ -136,7 +140,9 @@ std::wstring TestHost::PaneText(int pane) const
 void TestHost::CaptureTables()
 {
     functionTable_[kFillArticleSpansWord] =
-        provideFillArticleSpans ? DWORD(UINT_PTR(&RecordingFillArticleSpans)) : 0;
+        provideFillArticleSpans
+            ? ContractAddress(reinterpret_cast<void*>(&RecordingFillArticleSpans), L"a host procedure")
+            : 0;
     CaptureHostTables(dataTable_, functionTable_);
 }
 
@@ -152,18 +158,12 @@ RunRecord TestHost::Run(const ExportChoice& choice)
     State.OutputTarget = choice.sink == WindowSink ? panes_[choice.pane] : nullptr;
     lstrcpynW(State.FileName, PathOf(choice.fileName).c_str(), kFileNameUnits);
 
-    // The record: handle at byte 8, count block after the name, count at its byte 16.
-    std::vector<BYTE> bytes(16 + (dictionaryName.size() + 1) * 2 + 20, 0);
-    const DWORD handle = DWORD(UINT_PTR(articleFile_)),
-                countBlock = DWORD(16 + (dictionaryName.size() + 1) * 2);
-    memcpy(&bytes[8], &handle, 4);
-    memcpy(&bytes[12], &countBlock, 4);
-    memcpy(&bytes[16], dictionaryName.c_str(), (dictionaryName.size() + 1) * 2);
-    memcpy(&bytes[countBlock + 16], &count, 4);
+    const FakeRecord dictionary(dictionaryName, count, articleFile_);
+    ContractAddress(dictionary.data(), L"the dictionary record");  // exits where it lies beyond 4 GB
 
     EnableWindow(dialog_, TRUE);
     const UINT_PTR timer = SetTimer(nullptr, 0, 10, OnTimer);
-    RunExport(dialog_, bytes.data());
+    RunExport(dialog_, dictionary.data());
     KillTimer(nullptr, timer);
     run.statusAfter = WindowText(statusWindow_);
     record = nullptr;

@@ -50,11 +50,10 @@ void OnOk(HWND dialog)
     }
     State.StripTagsFlag = IsDlgButtonChecked(dialog, IDC_STRIP_TAGS);
     if (State.CurrentSink == WindowSink) {
-        State.OutputTarget =
-            reinterpret_cast<HANDLE>(ReadSelectedItemWord(static_cast<HWND>(State.OutputTarget)));
+        State.OutputTarget = HostHandle(ReadSelectedItemWord(static_cast<HWND>(State.OutputTarget)));
     }
     GetDlgItemTextW(dialog, IDC_FILE_NAME, State.FileName, kFileNameUnits);
-    RunExport(dialog, reinterpret_cast<const BYTE*>(UINT_PTR(record)));
+    RunExport(dialog, static_cast<const BYTE*>(HostAddress(record)));
 }
 
 void OnOutputChoice(HWND button, OutputSink sink)

@@ -18,7 +18,7 @@ void CopyTable(DWORD* copy, const DWORD* table)
 // Replaces the address of a host variable by the value it holds; a missing address gives 0.
 void ReadThrough(DWORD& slot)
 {
-    if (slot != 0) slot = ReadHostWord(reinterpret_cast<const void*>(UINT_PTR(slot)));
+    if (slot != 0) slot = ReadHostWord(HostAddress(slot));
 }
 
 }  // namespace

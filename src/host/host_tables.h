@@ -9,12 +9,12 @@ void CaptureHostTables(const DWORD* dataTable, const DWORD* functionTable);
 
 inline HWND HostMainWindow()
 {
-    return reinterpret_cast<HWND>(State.HostData[kMainWindowWord - kFirstCopiedWord]);
+    return static_cast<HWND>(HostHandle(State.HostData[kMainWindowWord - kFirstCopiedWord]));
 }
 
 inline HWND HostStatusWindow()
 {
-    return reinterpret_cast<HWND>(State.HostData[kStatusWindowWord - kFirstCopiedWord]);
+    return static_cast<HWND>(HostHandle(State.HostData[kStatusWindowWord - kFirstCopiedWord]));
 }
 
 // The address of the host variable that holds a pane's handle, as the data table gives it.
@@ -27,7 +27,7 @@ inline DWORD HostPaneVariable(HostDataWord word)
 template <typename Procedure>
 Procedure HostProcedure(HostFunctionWord word)
 {
-    return reinterpret_cast<Procedure>(State.HostFunctions[word - kFirstCopiedWord]);
+    return reinterpret_cast<Procedure>(UINT_PTR(State.HostFunctions[word - kFirstCopiedWord]));
 }
 
 // A message box owned by the host's main window.

@@ -1,0 +1,50 @@
+# Which build the scripts run, 32-bit or 64-bit, and where each lives; sourced, not run.
+# ZAQ_BUILD=64 chooses the 64-bit build on purpose, ZAQ_BUILD=32 the 32-bit one; unset, the
+# 32-bit build is used wherever this machine runs 32-bit programs.
+shopt -s extglob
+zaq_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+zaq_build_dir() {
+  if [ "$1" = 32 ]; then echo "${BUILD_DIR:-$zaq_root/build}"; else echo "${BUILD64_DIR:-$zaq_root/build64}"; fi
+}
+
+# True when the 32-bit Wine loader runs at all; a kernel without 32-bit emulation refuses it.
+# What it printed is kept in zaq_probe_output.
+zaq_runs_32bit() {
+  local status=0
+  zaq_probe_output=$(/usr/lib/wine/wine --version 2>&1) || status=$?
+  [ $status -eq 0 ] && return 0
+  # bash prefixes its own complaint with the script's name and line.
+  zaq_probe_output=${zaq_probe_output##*line +([0-9]): }
+  zaq_probe_output="the 32-bit Wine loader fails with status $status: ${zaq_probe_output:-no output}"
+  return 1
+}
+
+# Sets ZAQ_BUILD to 32 or 64 and ZAQ_BUILD_WHY to one line saying why; fails when the 32-bit
+# build is asked for on a machine that cannot run it.
+zaq_choose_build() {
+  case "${ZAQ_BUILD:-}" in
+    64)
+      ZAQ_BUILD_WHY="the 64-bit build, as ZAQ_BUILD=64 asks"
+      ;;
+    32)
+      if ! zaq_runs_32bit; then
+        echo "ZAQ_BUILD=32 asks for the 32-bit build, but this machine does not run 32-bit programs: $zaq_probe_output" >&2
+        return 1
+      fi
+      ZAQ_BUILD_WHY="the 32-bit build, as ZAQ_BUILD=32 asks"
+      ;;
+    "")
+      if zaq_runs_32bit; then
+        ZAQ_BUILD=32 ZAQ_BUILD_WHY="the 32-bit build: this machine runs 32-bit programs"
+      else
+        ZAQ_BUILD=64 ZAQ_BUILD_WHY="the 64-bit build: this machine does not run 32-bit programs ($zaq_probe_output)"
+      fi
+      ;;
+    *)
+      echo "ZAQ_BUILD must be 32, 64 or unset, not '$ZAQ_BUILD'" >&2
+      return 1
+      ;;
+  esac
+  export ZAQ_BUILD ZAQ_BUILD_WHY
+}
