@@ -41,9 +41,14 @@ void JournalDialog(HWND dialog)
             Checked(dialog, IDC_TO_WINDOW) + L" strip-tags=" + Checked(dialog, IDC_STRIP_TAGS));
 }
 
-// A click as the button's owner sees it: the check state first, then the notification.
+// A click as the button's owner sees it: the check state first, then the notification. A person
+// cannot click a disabled control, so neither does this.
 void Click(HWND dialog, int id)
 {
+    if (!IsWindowEnabled(GetDlgItem(dialog, id))) {
+        Journal(L"dialog: control " + std::to_wstring(id) + L" is disabled, not clicked");
+        return;
+    }
     SendMessageW(GetDlgItem(dialog, id), BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dialog, id)));
 }
@@ -53,7 +58,12 @@ void DriveDialog(HWND dialog)
     exportDialog = dialog;
     JournalDialog(dialog);
     SendDlgItemMessageW(dialog, IDC_DICTIONARY_LIST, CB_SETCURSEL, WPARAM(options.pick), 0);
-    if (!options.fileName.empty()) SetDlgItemTextW(dialog, IDC_FILE_NAME, options.fileName.c_str());
+    if (!options.fileName.empty()) {
+        // Pasted over the whole field, as a person would: the field's own limit applies.
+        SendDlgItemMessageW(dialog, IDC_FILE_NAME, EM_SETSEL, 0, -1);
+        SendDlgItemMessageW(dialog, IDC_FILE_NAME, EM_REPLACESEL, FALSE, LPARAM(options.fileName.c_str()));
+        Journal(L"dialog: typed file=\"" + OneLine(ItemText(dialog, IDC_FILE_NAME)) + L"\"");
+    }
     if (options.stripTags) Click(dialog, IDC_STRIP_TAGS);
     if (options.pane >= 0) {
         SendMessageW(GetDlgItem(dialog, IDC_TO_FILE), BM_SETCHECK, BST_UNCHECKED, 0);

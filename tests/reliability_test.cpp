@@ -134,6 +134,7 @@ TEST_F(Reliability, OddHostTablesAndChoices)
         std::wstring options;
         Outcome outcome;
         const std::string* file;
+        bool tagChoice = true;  // "Удалить тэги" can be ticked: the host gives StripTags
     };
     const Case cases[] = {
         {L"--data-length 0", kWritten, &stripped},
@@ -146,21 +147,21 @@ TEST_F(Reliability, OddHostTablesAndChoices)
         {L"--data-length 20", kWritten, &stripped},
         {L"--data-length 21", kWritten, &stripped},
         {L"--data-length 100", kWritten, &stripped},
-        {L"--function-length 0", kNoDictionary, nullptr},
-        {L"--function-length 1", kNoDictionary, nullptr},
-        {L"--function-length 2", kNoDictionary, nullptr},
-        {L"--function-length 8", kNoDictionary, nullptr},
-        {L"--function-length 9", kNoDictionary, nullptr},
-        {L"--function-length 14", kNoList, nullptr},   // word 13 copied, word 14 not
-        {L"--function-length 18", kWritten, &tagged},  // no StripTags
+        {L"--function-length 0", kNoDictionary, nullptr, false},
+        {L"--function-length 1", kNoDictionary, nullptr, false},
+        {L"--function-length 2", kNoDictionary, nullptr, false},
+        {L"--function-length 8", kNoDictionary, nullptr, false},
+        {L"--function-length 9", kNoDictionary, nullptr, false},
+        {L"--function-length 14", kNoList, nullptr, false},   // word 13 copied, word 14 not
+        {L"--function-length 18", kWritten, &tagged, false},  // no StripTags
         {L"--function-length 19", kWritten, &stripped},
         {L"--function-length 20", kWritten, &stripped},
         {L"--function-length 21", kWritten, &stripped},
         {L"--function-length 100", kWritten, &stripped},
         {L"--zero-word 13", kNoDictionary, nullptr},
         {L"--zero-word 14", kNoList, nullptr},
-        {L"--zero-word 18", kWritten, &tagged},
-        {L"--zero-word 13 --zero-word 14 --zero-word 18", kNoDictionary, nullptr},
+        {L"--zero-word 18", kWritten, &tagged, false},
+        {L"--zero-word 13 --zero-word 14 --zero-word 18", kNoDictionary, nullptr, false},
         {L"--empty", kNoDictionary, nullptr},
         {L"--file " + temp.Quoted(L"missing folder\\out.txt"), kWriteError, nullptr},
         {L"--file " + temp.Quoted(L"locked.txt"), kWriteError, nullptr},
@@ -176,6 +177,8 @@ TEST_F(Reliability, OddHostTablesAndChoices)
             RunHost((c.options == L"--empty" ? L"" : dictionary + L" ") + L"--strip-tags " +
                     (ownFile ? L"" : L"--file " + temp.Quoted(L"out.txt") + L" ") + c.options);
         EXPECT_EQ(std::vector<std::wstring>{L"result: 0"}, host.Lines(L"result: "));
+        EXPECT_EQ(c.tagChoice ? 0u : 1u, host.Lines(L"dialog: control 1011 is disabled").size())
+            << "the tag choice is offered exactly when the host can remove tags";
         const std::vector<std::wstring> boxes = host.Lines(L"box: ");
         ASSERT_EQ(1u, boxes.size());
         switch (c.outcome) {
@@ -203,6 +206,26 @@ TEST_F(Reliability, OddHostTablesAndChoices)
     EXPECT_EQ("keep", temp.Read(L"locked.txt")) << "a file another program holds is left alone";
     const std::string readOnly = temp.Read(L"readonly.txt");
     EXPECT_TRUE(readOnly == "keep" || readOnly == stripped) << "left alone, or replaced whole";
+}
+
+TEST_F(Reliability, AFileNameLongerThanTheFieldHoldsShowsAsWhatIsWritten)
+{
+    const std::wstring dictionary = WriteDictd(L"T", {"x\n"});
+    const std::wstring folder = temp.Path(L"");
+    for (size_t length : {258u, 259u, 260u, 300u}) {
+        SCOPED_TRACE(length);
+        const std::wstring typed = folder + std::wstring(length - folder.size(), L'n');
+        const std::wstring shown = typed.substr(0, 259);
+        const HostRun host = RunHost(dictionary + L" --file \"" + typed + L"\"");
+        EXPECT_EQ(std::vector<std::wstring>{L"dialog: typed file=\"" + Escaped(shown) + L"\""},
+                  host.Lines(L"dialog: typed"));
+        const std::vector<std::wstring> boxes = host.Lines(L"box: ");
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(0u, boxes[0].find(kSuccessBox));
+        EXPECT_NE(std::wstring::npos, boxes[0].find(L"caption=\"" + Escaped(shown) + L"\""))
+            << "the name as shown";
+        EXPECT_EQ(ExpectedFile(L"T", {Utf16(L"x")}, 1), temp.Read(shown.substr(folder.size())));
+    }
 }
 
 }  // namespace

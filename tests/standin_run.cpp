@@ -12,6 +12,13 @@ std::vector<std::wstring> HostRun::Lines(const std::wstring& prefix) const
     return lines;
 }
 
+std::wstring Escaped(const std::wstring& path)
+{
+    std::wstring escaped;
+    for (wchar_t unit : path) escaped += unit == L'\\' ? L"\\\\" : std::wstring(1, unit);
+    return escaped;
+}
+
 std::wstring BuildFolder()
 {
     WCHAR path[MAX_PATH];

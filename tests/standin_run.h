@@ -12,6 +12,9 @@ struct HostRun {
     std::vector<std::wstring> Lines(const std::wstring& prefix) const;
 };
 
+// A path as the journal writes it, with each backslash doubled.
+std::wstring Escaped(const std::wstring& path);
+
 // The folder that holds standin.exe, ZAQ.ZAQ and the sample dictionary.
 std::wstring BuildFolder();
 

@@ -11,14 +11,6 @@ namespace {
 
 const std::wstring kSuccess = L"Данные в файл записаны успешно!";
 
-// A path as the journal writes it, with each backslash doubled.
-std::wstring Escaped(const std::wstring& path)
-{
-    std::wstring escaped;
-    for (wchar_t unit : path) escaped += unit == L'\\' ? L"\\\\" : std::wstring(1, unit);
-    return escaped;
-}
-
 // A temporary folder with a dictd dictionary X of three articles, 6, 2 and 4 bytes in UTF-16:
 // "шес", "д" and "че", in UTF-8 in the .dict.
 class StandIn : public ::testing::Test {
@@ -113,7 +105,7 @@ TEST_F(StandIn, TwoExportsInOneLoad)
     const HostRun run = RunHost(DictX() + L" --file " + temp.Quoted(L"out.txt") +
                                 L" --next --pane text --next --file " + temp.Quoted(L"second.txt"));
     EXPECT_EQ(0u, run.exitCode);
-    const std::vector<std::wstring> dialogs = run.Lines(L"dialog: ");
+    const std::vector<std::wstring> dialogs = run.Lines(L"dialog: caption=");
     ASSERT_EQ(3u, dialogs.size());
     EXPECT_NE(std::wstring::npos, dialogs[2].find(L"to-file=1 to-window=0"))
         << "a new dialog starts in file mode";

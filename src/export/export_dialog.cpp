@@ -29,6 +29,12 @@ void OnInitDialog(HWND dialog)
     AddTarget(targets, State.TextTextPane, kTextPaneWord);
     AddTarget(targets, State.TextTranslationPane, kTranslationPaneWord);
     SendMessageW(targets, CB_SETCURSEL, 0, 0);
+
+    // The field takes no more than FileName holds, so the file written is the one the user sees.
+    SendDlgItemMessageW(dialog, IDC_FILE_NAME, EM_LIMITTEXT, kFileNameUnits - 1, 0);
+    // A host that cannot remove tags is not offered the choice; the box stays unchecked.
+    if (HostProcedure<StripTagsProc>(kStripTagsWord) == nullptr)
+        EnableWindow(GetDlgItem(dialog, IDC_STRIP_TAGS), FALSE);
 }
 
 // The 32-bit word at a host address held as list item data; 0 for no entry or no address.
