@@ -10,19 +10,8 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-# Runs one step quietly; on failure names it and shows what it printed.
-step() {
-  local name=$1 log
-  shift
-  log=$(mktemp)
-  if ! "$@" >"$log" 2>&1; then
-    echo "install-deps.sh: $name failed ($*):" >&2
-    sed 's/^/  | /' "$log" >&2
-    rm -f "$log"
-    exit 1
-  fi
-  rm -f "$log"
-}
+source "$(dirname "$0")/step.sh"
+step_context="install-deps.sh"
 
 echo "Installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -21,19 +21,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${ZAQ_IN_XVFB:-}" ]; then
   exec xvfb-run -a -s '-screen 0 1024x768x24' "$0" "$@"
 fi
 
-# Runs one setup step quietly; on failure names it and shows what it printed.
-step() {
-  local name=$1 log
-  shift
-  log=$(mktemp)
-  if ! "$@" >"$log" 2>&1; then
-    echo "with-wine.sh: setting up Wine ($ZAQ_BUILD-bit, $WINEPREFIX) failed at: $name ($*)" >&2
-    sed 's/^/  | /' "$log" >&2
-    rm -f "$log"
-    exit 1
-  fi
-  rm -f "$log"
-}
+source "$zaq_root/scripts/step.sh"
+step_context="with-wine.sh, setting up Wine ($ZAQ_BUILD-bit, $WINEPREFIX)"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"

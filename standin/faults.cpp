@@ -105,24 +105,17 @@ BOOL WINAPI FaultyVirtualFree(LPVOID address, SIZE_T bytes, DWORD type)
     return freed;
 }
 
-template <typename Function>
-void Hook(HMODULE plugin, const char* name, Function replacement, Function& original)
-{
-    original = reinterpret_cast<Function>(
-        HookImport(plugin, "kernel32.dll", name, reinterpret_cast<void*>(replacement)));
-}
-
 }  // namespace
 
 void InstallFaultHooks(HMODULE plugin)
 {
-    Hook(plugin, "CreateFileW", &FaultyCreateFileW, realCreateFileW);
-    Hook(plugin, "WriteFile", &FaultyWriteFile, realWriteFile);
-    Hook(plugin, "ReadFile", &FaultyReadFile, realReadFile);
-    Hook(plugin, "SetFilePointer", &FaultySetFilePointer, realSetFilePointer);
-    Hook(plugin, "CloseHandle", &FaultyCloseHandle, realCloseHandle);
-    Hook(plugin, "VirtualAlloc", &FaultyVirtualAlloc, realVirtualAlloc);
-    Hook(plugin, "VirtualFree", &FaultyVirtualFree, realVirtualFree);
+    HookImportAs(plugin, "kernel32.dll", "CreateFileW", &FaultyCreateFileW, realCreateFileW);
+    HookImportAs(plugin, "kernel32.dll", "WriteFile", &FaultyWriteFile, realWriteFile);
+    HookImportAs(plugin, "kernel32.dll", "ReadFile", &FaultyReadFile, realReadFile);
+    HookImportAs(plugin, "kernel32.dll", "SetFilePointer", &FaultySetFilePointer, realSetFilePointer);
+    HookImportAs(plugin, "kernel32.dll", "CloseHandle", &FaultyCloseHandle, realCloseHandle);
+    HookImportAs(plugin, "kernel32.dll", "VirtualAlloc", &FaultyVirtualAlloc, realVirtualAlloc);
+    HookImportAs(plugin, "kernel32.dll", "VirtualFree", &FaultyVirtualFree, realVirtualFree);
 }
 
 bool IsWatched(const std::wstring& function)

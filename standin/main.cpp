@@ -9,6 +9,7 @@
 #include "host.h"
 #include "journal.h"
 #include "measure.h"
+#include "read_limit.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ const WCHAR kUsage[] =
     L"               [--pane dictionary|text|translation] [--cancel | --escape | --close]\n"
     L"               [--screenshot PNG] [--timeout SECONDS] [--empty] [--synthetic N]\n"
     L"               [--measure | --measure-calls] [--copy-floor] [--faults] [--fail FUNCTION:N]\n"
-    L"               [--data-length N] [--function-length N] [--zero-word N] [--next RUN-OPTIONS]...";
+    L"               [--data-length N] [--function-length N] [--zero-word N] [--read-buffer-limit BYTES]\n"
+    L"               [--next RUN-OPTIONS]...";
 
 struct Options {
     std::wstring plugin;
@@ -30,6 +32,8 @@ struct Options {
     DWORD dataLength = 20;  // the tables' length words
     DWORD functionLength = 20;
     std::vector<DWORD> zeroWords;  // function table words left zero
+    bool limitReadBuffer = false;  // --read-buffer-limit: fail larger allocations while writing
+    DWORD readBufferLimit = 0;
     bool automated = false;
     std::vector<DriveOptions> runs;  // one call of the plug-in each; --next starts another
     DWORD timeoutSeconds = 600;
@@ -101,6 +105,9 @@ bool ParseOptions(Options& options)
             options.functionLength = DWORD(_wtoi(value.c_str())), ++i;
         } else if (name == L"--zero-word") {
             options.zeroWords.push_back(DWORD(_wtoi(value.c_str()))), ++i;
+        } else if (name == L"--read-buffer-limit") {
+            options.limitReadBuffer = true;
+            options.readBufferLimit = DWORD(_wtoi(value.c_str())), ++i;
         } else if (name == L"--synthetic") {
             options.synthetic = DWORD(_wtoi(value.c_str())), ++i;
         } else if (name == L"--timeout") {
@@ -181,6 +188,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
     if (options.measure > 0 && options.faults) return Fail(L"--measure and fault injection do not mix");
     if (options.measure > 0) StartMeasuring(TheHost.plugin, options.measure == 2);
     if (options.faults) InstallFaultHooks(TheHost.plugin);
+    if (options.limitReadBuffer) LimitReadBuffer(TheHost.plugin, options.readBufferLimit);
     bool asAsked = true;
     for (const DriveOptions& drive : options.runs) {
         if (options.faults) ArmFault(drive.failFunction, drive.failCall);

@@ -99,13 +99,6 @@ int WINAPI MarkedMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT sty
     return realMessageBoxW(owner, text, caption, style);
 }
 
-template <typename Function>
-void Hook(HMODULE plugin, const char* dll, const char* name, Function replacement, Function& original)
-{
-    void* previous = HookImport(plugin, dll, name, reinterpret_cast<void*>(replacement));
-    if (previous != nullptr) original = reinterpret_cast<Function>(previous);
-}
-
 std::wstring Seconds(double seconds)
 {
     WCHAR text[32];
@@ -118,15 +111,15 @@ std::wstring Seconds(double seconds)
 void StartMeasuring(HMODULE plugin, bool timeCalls)
 {
     QueryPerformanceFrequency(&frequency);
-    Hook(plugin, "kernel32.dll", "VirtualAlloc", &CountedVirtualAlloc, realVirtualAlloc);
-    Hook(plugin, "kernel32.dll", "VirtualFree", &CountedVirtualFree, realVirtualFree);
-    Hook(plugin, "user32.dll", "MessageBoxW", &MarkedMessageBoxW, realMessageBoxW);
+    HookImportAs(plugin, "kernel32.dll", "VirtualAlloc", &CountedVirtualAlloc, realVirtualAlloc);
+    HookImportAs(plugin, "kernel32.dll", "VirtualFree", &CountedVirtualFree, realVirtualFree);
+    HookImportAs(plugin, "user32.dll", "MessageBoxW", &MarkedMessageBoxW, realMessageBoxW);
     if (!timeCalls) return;
-    Hook(plugin, "kernel32.dll", "ReadFile", &TimedReadFile, realReadFile);
-    Hook(plugin, "kernel32.dll", "SetFilePointer", &TimedSetFilePointer, realSetFilePointer);
-    Hook(plugin, "kernel32.dll", "WriteFile", &TimedWriteFile, realWriteFile);
-    Hook(plugin, "kernel32.dll", "CreateFileW", &TimedCreateFileW, realCreateFileW);
-    Hook(plugin, "kernel32.dll", "CloseHandle", &TimedCloseHandle, realCloseHandle);
+    HookImportAs(plugin, "kernel32.dll", "ReadFile", &TimedReadFile, realReadFile);
+    HookImportAs(plugin, "kernel32.dll", "SetFilePointer", &TimedSetFilePointer, realSetFilePointer);
+    HookImportAs(plugin, "kernel32.dll", "WriteFile", &TimedWriteFile, realWriteFile);
+    HookImportAs(plugin, "kernel32.dll", "CreateFileW", &TimedCreateFileW, realCreateFileW);
+    HookImportAs(plugin, "kernel32.dll", "CloseHandle", &TimedCloseHandle, realCloseHandle);
 }
 
 void MarkOk()

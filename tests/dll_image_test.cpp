@@ -174,6 +174,10 @@ public:
     {
         return !bytes_.empty();
     }
+    size_t FileBytes() const
+    {
+        return bytes_.size();
+    }
     // The headers common to both kinds; the optional header then differs by its magic.
     const IMAGE_FILE_HEADER& FileHeader() const
     {
@@ -230,6 +234,7 @@ TEST(DllImage, IsOfItsKindAndReachableThroughThirtyTwoBitWords)
     const PeFile pe(image.path);
     ASSERT_TRUE(pe.Loaded()) << "cannot read the DLL";
     EXPECT_NE(0, pe.FileHeader().Characteristics & IMAGE_FILE_DLL);
+    EXPECT_LT(pe.FileBytes(), 64u << 10) << "the state record's buffers take no room in the file";
     if (image.is32Bit) {
         EXPECT_EQ(IMAGE_FILE_MACHINE_I386, pe.FileHeader().Machine);
         EXPECT_FALSE(pe.IsPe32Plus());

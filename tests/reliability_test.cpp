@@ -56,6 +56,10 @@ protected:
         return L"--dict \"" + temp.WriteDictd(name, entries) + L"\"";
     }
 
+    // Fails every call of each watched function of one export in turn, each in a run of its own
+    // within one host process, and checks what the user is shown.
+    void FailEveryCallInTurn(const std::wstring& dictionary);
+
     TempFolder temp;
 };
 
@@ -67,6 +71,16 @@ TEST_F(Reliability, EverySystemCallOfARunFailedInTurn)
         entries.push_back(std::string(500 + (i * 37) % 976, char('a' + i % 26)) + "\n");
     const std::wstring dictionary = WriteDictd(L"R", entries);
 
+    // The articles read in one block; in windows of a few articles, through a read buffer of at
+    // most 16 KiB; and one at a time, with no read buffer at all.
+    for (const WCHAR* reading : {L"", L" --read-buffer-limit 16384", L" --read-buffer-limit 0"}) {
+        SCOPED_TRACE(reading);
+        FailEveryCallInTurn(dictionary + reading);
+    }
+}
+
+void Reliability::FailEveryCallInTurn(const std::wstring& dictionary)
+{
     const HostRun clean = RunHost(dictionary + L" --faults --file " + temp.Quoted(L"clean.txt"));
     ASSERT_EQ(0u, clean.exitCode);
     const std::vector<PluginRun> cleanRuns = SplitRuns(clean);

@@ -32,6 +32,7 @@ void __stdcall RecordingFillArticleSpans(const BYTE*, ArticleSpan* list)
 void __stdcall RecordingStripTags(WCHAR* text)
 {
     ++record->stripCalls;
+    record->readBufferAtStrip = State.ReadBuffer != nullptr;
     record->statusAtStrip.push_back(WindowText(HostStatusWindow()));
     StripTags(text);
 }

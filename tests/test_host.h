@@ -22,6 +22,7 @@ struct RunRecord {
     int fillCalls = 0;
     int stripCalls = 0;
     bool dialogEnabledDuringRun = false;
+    bool readBufferAtStrip = false;  // the run held a read buffer when StripTags was called
 };
 
 struct ExportChoice {

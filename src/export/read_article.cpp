@@ -3,11 +3,7 @@
 
 #include "state/module_state.h"
 
-namespace {
-
-// Room for size bytes and a NUL unit: TextBuffer when it fits, else the run's larger buffer,
-// grown as needed. Null when that memory cannot be had.
-WCHAR* BufferFor(DWORD size)
+WCHAR* ArticleBuffer(DWORD size)
 {
     const ULONGLONG needed = ULONGLONG(size) + sizeof(WCHAR);
     if (needed <= sizeof State.TextBuffer) return State.TextBuffer;
@@ -21,9 +17,19 @@ WCHAR* BufferFor(DWORD size)
     return State.LargeText;
 }
 
-// Moves the file position to an unsigned 32-bit offset; the zero high part keeps offsets from
-// 2 GiB up from being taken as negative.
-bool Seek(HANDLE file, DWORD offset)
+WCHAR* TerminateArticle(WCHAR* text, DWORD size)
+{
+    if (text == nullptr) {
+        State.BytesRead = 0;
+        text = State.TextBuffer;
+    }
+    if (State.BytesRead != size) State.ArticlesIncomplete = 1;
+    // A whole zero unit over the byte after the data: a half unit from an odd size goes too.
+    text[State.BytesRead / sizeof(WCHAR)] = L'\0';
+    return text;
+}
+
+bool SeekArticleFile(HANDLE file, DWORD offset)
 {
     LONG high = 0;
     SetLastError(NO_ERROR);
@@ -31,24 +37,15 @@ bool Seek(HANDLE file, DWORD offset)
     return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
 }
 
-}  // namespace
-
 WCHAR* ReadArticle(HANDLE file, const ArticleSpan& span)
 {
     State.BytesRead = 0;
-    WCHAR* text = BufferFor(span.Size);
-    if (text == nullptr) {
-        State.ArticlesIncomplete = 1;
-        State.TextBuffer[0] = L'\0';
-        return State.TextBuffer;
-    }
-    if (!Seek(file, span.Offset) || !ReadFile(file, text, span.Size, &State.BytesRead, nullptr)) {
+    WCHAR* text = ArticleBuffer(span.Size);
+    if (text != nullptr && (!SeekArticleFile(file, span.Offset) ||
+                            !ReadFile(file, text, span.Size, &State.BytesRead, nullptr))) {
         State.BytesRead = 0;
     }
-    if (State.BytesRead != span.Size) State.ArticlesIncomplete = 1;
-    // A whole zero unit over the byte after the data: a half unit from an odd size goes too.
-    text[State.BytesRead / sizeof(WCHAR)] = L'\0';
-    return text;
+    return TerminateArticle(text, span.Size);
 }
 
 void ReleaseLargeText()

@@ -1,0 +1,13 @@
+# What both cross toolchains share: mingw-w64 with posix threads for ZAQ_MINGW_TRIPLE, whose
+# headers and libraries alone are searched.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${ZAQ_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZAQ_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${ZAQ_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ZAQ_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,34 @@
+// Fails the plug-in's large allocations once it writes articles, through its import table.
+#include "read_limit.h"
+
+#include "host.h"
+#include "import_hooks.h"
+
+namespace {
+
+DWORD limit;
+decltype(&VirtualAlloc) previousVirtualAlloc = VirtualAlloc;
+
+bool WritingArticles()
+{
+    WCHAR status[64] = L"";
+    GetWindowTextW(TheHost.statusWindow, status, 64);
+    return lstrcmpW(status, L"Запись данных в файл") == 0;
+}
+
+LPVOID WINAPI LimitedVirtualAlloc(LPVOID address, SIZE_T bytes, DWORD type, DWORD protection)
+{
+    if (bytes > limit && WritingArticles()) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return previousVirtualAlloc(address, bytes, type, protection);
+}
+
+}  // namespace
+
+void LimitReadBuffer(HMODULE plugin, DWORD limitBytes)
+{
+    limit = limitBytes;
+    HookImportAs(plugin, "kernel32.dll", "VirtualAlloc", &LimitedVirtualAlloc, previousVirtualAlloc);
+}
