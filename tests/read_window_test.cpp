@@ -9,13 +9,6 @@
 
 namespace {
 
-std::vector<std::wstring> Texts(const RunRecord& run)
-{
-    std::vector<std::wstring> texts;
-    for (const SeenBox& box : run.boxes) texts.push_back(box.text);
-    return texts;
-}
-
 // Bounds from none (one read per article) through windows of a few articles to the default.
 const DWORD kBounds[] = {0, 12u << 10, 40u << 10, 256u << 10, 3u << 20, kReadBufferBound};
 

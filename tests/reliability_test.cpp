@@ -58,7 +58,7 @@ protected:
 
     // Fails every call of each watched function of one export in turn, each in a run of its own
     // within one host process, and checks what the user is shown.
-    void FailEveryCallInTurn(const std::wstring& dictionary);
+    void FailEveryCallInTurn(const std::wstring& hostOptions);
 
     TempFolder temp;
 };
@@ -79,15 +79,15 @@ TEST_F(Reliability, EverySystemCallOfARunFailedInTurn)
     }
 }
 
-void Reliability::FailEveryCallInTurn(const std::wstring& dictionary)
+void Reliability::FailEveryCallInTurn(const std::wstring& hostOptions)
 {
-    const HostRun clean = RunHost(dictionary + L" --faults --file " + temp.Quoted(L"clean.txt"));
+    const HostRun clean = RunHost(hostOptions + L" --faults --file " + temp.Quoted(L"clean.txt"));
     ASSERT_EQ(0u, clean.exitCode);
     const std::vector<PluginRun> cleanRuns = SplitRuns(clean);
     ASSERT_EQ(1u, cleanRuns.size());
     const std::string cleanFile = temp.Read(L"clean.txt");
 
-    std::wstring arguments = dictionary + L" --faults --file " + temp.Quoted(L"unused.txt");
+    std::wstring arguments = hostOptions + L" --faults --file " + temp.Quoted(L"unused.txt");
     std::vector<std::wstring> planned;
     for (const WCHAR* function :
          {L"CreateFileW", L"WriteFile", L"ReadFile", L"SetFilePointer", L"CloseHandle", L"VirtualAlloc"}) {

@@ -13,13 +13,6 @@ const std::wstring kNoList = L"Не удалось получить список
 const std::wstring kSorting = L"Сортировка статей по размеру";
 const std::wstring kWriting = L"Запись данных в файл";
 
-std::vector<std::wstring> Texts(const RunRecord& run)
-{
-    std::vector<std::wstring> texts;
-    for (const SeenBox& box : run.boxes) texts.push_back(box.text);
-    return texts;
-}
-
 // True when nobody holds the file open: it can be opened with no sharing at all.
 bool FileIsClosed(const std::wstring& path)
 {

@@ -58,6 +58,13 @@ HWND MakeWindow(const WCHAR* className, DWORD style, HWND parent = nullptr)
 
 }  // namespace
 
+std::vector<std::wstring> Texts(const RunRecord& run)
+{
+    std::vector<std::wstring> texts;
+    for (const SeenBox& box : run.boxes) texts.push_back(box.text);
+    return texts;
+}
+
 TestHost::TestHost()
 {
     mainWindow_ = MakeWindow(L"STATIC", WS_OVERLAPPEDWINDOW);

@@ -25,6 +25,9 @@ struct RunRecord {
     bool readBufferAtStrip = false;  // the run held a read buffer when StripTags was called
 };
 
+// The texts of the message boxes a run showed, in order.
+std::vector<std::wstring> Texts(const RunRecord& run);
+
 struct ExportChoice {
     OutputSink sink = FileSink;
     bool stripTags = false;
