@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times whole exports through the stand-in host under Wine, by both ways of reading the articles:
 # a synthetic dictionary of 10^6 articles and a real dictionary from Debian's packages, beside
-# the copy floor (a sequential copy of the same bytes by the host under Wine) and the literal
-# exchange sort, extrapolated.
+# the copy floor (a sequential copy of the same bytes by the host under Wine), the literal
+# exchange sort, extrapolated, and what the platform charges for fresh pages, a pass over a
+# cached file and one seek and one read.
 # Needs about 6 GB of free disk in /var/tmp.
 # Runs the 32-bit build where this machine runs 32-bit programs, else the 64-bit one (ZAQ_BUILD
 # chooses on purpose), and says which.
@@ -48,16 +49,21 @@ measure() {
   measure synthetic --synthetic "$synthetic"
   measure freedict-eng-deu --dict "$(windows_path "$real_index")"
   echo "exchange 50000 $("$root/scripts/with-wine.sh" wine "$build/bench/bench_size_order.exe" --exchange 50000 | tr -d '\r')"
+  echo "platform $("$root/scripts/with-wine.sh" wine "$build/bench/bench_platform.exe" "$(windows_path "$work/platform.bin")" 149 | tr -d '\r')"
 } > "$work/results"
 
 python3 - "$work/results" "$synthetic" <<'PY'
 import sys
 rows = {}
 exchange = None
+platform = None
 for line in open(sys.argv[1]):
     words = line.split()
     if words[0] == "exchange":
         exchange = (int(words[1]), float(words[2]))
+        continue
+    if words[0] == "platform":
+        platform = dict(w.split("=", 1) for w in words[1:])
         continue
     name, path, run, kind = words[:4]
     values = dict(w.split("=", 1) for w in words[4:])
@@ -81,4 +87,7 @@ print("\nreading: windowed, in offset order through the read buffer; per-article
       "a sequential copy of the same output file by the host, measured beside each plain run.")
 print(f"exchange sort: {seconds:.3f} s for {n} spans, so about {seconds * (articles / n) ** 2:.0f} s "
       f"for {articles} (n^2)")
+print(f"platform: fresh pages {platform['fresh-page-ms-per-mib']} ms per MiB; one pass over "
+      f"{platform['pass-mib']} MiB of a cached file in 1 MiB reads {platform['pass-seconds']} s; "
+      f"one seek and one read of 336 bytes {platform['seek-read-us']} us")
 PY

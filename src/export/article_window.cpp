@@ -14,29 +14,32 @@
 // are then handed on in list order, each copied into TextBuffer with its NUL.
 //
 // The numbers come from timing whole exports under Wine (bench/bench_export.sh, and the same
-// with other values): one seek and one read cost about as much as copying 16 KiB more from the
-// system's cache, so a gap below that is read rather than skipped; blocks of 1 MiB take nearly
-// all the gain of larger ones.
+// with other values; bench/bench_platform.cpp gives the costs behind them). One seek and one
+// read cost 1.5-4.5 us, as much as copying 30-80 KiB more from the system's cache, so a gap below
+// 64 KiB is read rather than skipped: 16 KiB was 10% slower and 256 KiB no faster. Blocks of
+// 256 KiB are as fast as blocks of 1 or 4 MiB and take fewer fresh pages; 64 KiB was slower.
 
 namespace {
 
-constexpr DWORD kMergeGapBytes = 16u << 10;
-constexpr DWORD kStagingBytes = 1u << 20;
+constexpr DWORD kMergeGapBytes = 64u << 10;
+constexpr DWORD kStagingBytes = 256u << 10;
 constexpr DWORD kMinimumWindowBytes = 4u << 10;  // below this, one read per article is as good
 constexpr DWORD kWindowBytesPerEntry = 128;      // entries a window may hold: one per this many bytes
-constexpr DWORD kEntryWords = 3;                 // SlotOffset, Delivered, ByOffset
+constexpr DWORD kEntryBytes = 16;                // ByOffset key, SlotOffset, Delivered
 constexpr ULONGLONG kUnknownPosition = ~0ull;
 
 struct Layout {
     DWORD window, staging, entries;
     ULONGLONG Bytes() const
     {
-        return ULONGLONG(window) + staging + ULONGLONG(entries) * kEntryWords * sizeof(DWORD);
+        return ULONGLONG(window) + staging + ULONGLONG(entries) * kEntryBytes;
     }
 };
 
+// The window, and so the staging area, a multiple of 8 bytes: the keys after them stay aligned.
 Layout LayoutFor(DWORD window)
 {
+    window &= ~7u;
     return {window, std::min(window, kStagingBytes), window / kWindowBytesPerEntry + 64};
 }
 
@@ -56,9 +59,10 @@ bool Take(const Layout& layout)
     BYTE* at = static_cast<BYTE*>(region);
     State.ReadBuffer = at;
     State.Staging = at + layout.window;
-    State.SlotOffset = reinterpret_cast<DWORD*>(State.Staging + layout.staging);
+    State.ByOffset =
+        reinterpret_cast<ULONGLONG*>(State.Staging + layout.staging);  // 8-aligned: see LayoutFor
+    State.SlotOffset = reinterpret_cast<DWORD*>(State.ByOffset + layout.entries);
     State.Delivered = State.SlotOffset + layout.entries;
-    State.ByOffset = State.Delivered + layout.entries;
     State.WindowBytes = layout.window;
     State.StagingBytes = layout.staging;
     State.WindowEntries = layout.entries;
@@ -90,14 +94,14 @@ DWORD ReadAt(HANDLE file, DWORD offset, BYTE* dest, DWORD bytes)
 void ReadBlock(HANDLE file, const ArticleSpan* window, DWORD from, DWORD to, DWORD start, ULONGLONG end)
 {
     if (to - from == 1) {
-        const DWORD entry = State.ByOffset[from];
+        const DWORD entry = DWORD(State.ByOffset[from]);
         State.Delivered[entry] =
             ReadAt(file, start, State.ReadBuffer + State.SlotOffset[entry], window[entry].Size);
         return;
     }
     const DWORD got = ReadAt(file, start, State.Staging, DWORD(end - start));
     for (DWORD k = from; k < to; ++k) {
-        const DWORD entry = State.ByOffset[k];
+        const DWORD entry = DWORD(State.ByOffset[k]);
         const DWORD at = window[entry].Offset - start;
         const DWORD delivered = got > at ? std::min<DWORD>(window[entry].Size, got - at) : 0;
         memcpy(State.ReadBuffer + State.SlotOffset[entry], State.Staging + at, delivered);
@@ -124,15 +128,15 @@ void FetchWindow(HANDLE file, const ArticleSpan* spans, DWORD count, DWORD first
 
     const ArticleSpan* window = spans + first;
     const DWORD entries = end - first;
-    for (DWORD k = 0; k < entries; ++k) State.ByOffset[k] = k;
-    std::sort(State.ByOffset, State.ByOffset + entries,
-              [window](DWORD a, DWORD b) { return window[a].Offset < window[b].Offset; });
+    // Each key is an entry's offset above its number: sorting the keys orders the entries.
+    for (DWORD k = 0; k < entries; ++k) State.ByOffset[k] = ULONGLONG(window[k].Offset) << 32 | k;
+    std::sort(State.ByOffset, State.ByOffset + entries);
 
     // Offset plus size can pass 4 GiB: block ends are 64-bit.
-    DWORD from = 0, start = window[State.ByOffset[0]].Offset;
-    ULONGLONG blockEnd = ULONGLONG(start) + window[State.ByOffset[0]].Size;
+    DWORD from = 0, start = window[DWORD(State.ByOffset[0])].Offset;
+    ULONGLONG blockEnd = ULONGLONG(start) + window[DWORD(State.ByOffset[0])].Size;
     for (DWORD k = 1; k < entries; ++k) {
-        const ArticleSpan& span = window[State.ByOffset[k]];
+        const ArticleSpan& span = window[DWORD(State.ByOffset[k])];
         const ULONGLONG spanEnd = ULONGLONG(span.Offset) + span.Size;
         const ULONGLONG joinedEnd = std::max(blockEnd, spanEnd);
         if (span.Offset <= blockEnd + kMergeGapBytes && joinedEnd - start <= State.StagingBytes) {

@@ -58,13 +58,13 @@ struct ModuleState {
     BYTE WriteBuffer[kWriteBufferBytes];
 
     // The run's read buffer, one region: a window of the ordered list held in list order, a
-    // staging area for block reads, and three words per window entry.
+    // staging area for block reads, and a sort key and two words per window entry.
     DWORD ReadBufferBound = kReadBufferBound;  // 0: one seek and one read per article
     BYTE* ReadBuffer = nullptr;                // released at run end
     BYTE* Staging = nullptr;
-    DWORD* SlotOffset = nullptr;  // where each window entry's bytes lie in the window
-    DWORD* Delivered = nullptr;   // how many of them were read
-    DWORD* ByOffset = nullptr;    // the window's entries in offset order
+    DWORD* SlotOffset = nullptr;    // where each window entry's bytes lie in the window
+    DWORD* Delivered = nullptr;     // how many of them were read
+    ULONGLONG* ByOffset = nullptr;  // the window's entries in offset order: offset, then entry
     DWORD WindowBytes = 0;
     DWORD StagingBytes = 0;
     DWORD WindowEntries = 0;
