@@ -6,19 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "seconds.h"
+
 namespace {
 
 constexpr DWORD kBlockBytes = 1u << 20;
 constexpr DWORD kArticleBytes = 336;  // the real dictionary's average article
 constexpr DWORD kPairs = 100000;
-
-double Seconds()
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
 
 // Seconds per MiB to commit fresh memory and touch each page once, as a read buffer is.
 double FreshPageSeconds(DWORD mebibytes)

@@ -10,16 +10,9 @@
 
 #include "export/size_order.h"
 #include "export/size_sort.h"
+#include "seconds.h"
 
 namespace {
-
-double Seconds()
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return double(now.QuadPart) / double(frequency.QuadPart);
-}
 
 std::vector<ArticleSpan> MakeSpans(uint32_t count, bool heavyTies, uint32_t seed)
 {

@@ -24,6 +24,9 @@ struct Host {
 
 extern Host TheHost;
 
+// What the plug-in's status line says while it writes the articles.
+constexpr WCHAR kWritingStatus[] = L"Запись данных в файл";
+
 // Fills both tables as the plug-in expects them: window variables and host procedures, with
 // the given length words (20 carries every word the plug-in may copy).
 void FillHostTables(DWORD dataLength, DWORD functionLength);

@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "host.h"
 #include "import_hooks.h"
 #include "journal.h"
 
@@ -139,7 +140,7 @@ void MarkFill(bool start)
 
 void MarkStatus(const WCHAR* text)
 {
-    if (frequency.QuadPart == 0 || writingAt != 0 || lstrcmpW(text, L"Запись данных в файл") != 0) return;
+    if (frequency.QuadPart == 0 || writingAt != 0 || lstrcmpW(text, kWritingStatus) != 0) return;
     writingAt = Now();
 }
 

@@ -13,7 +13,7 @@ bool WritingArticles()
 {
     WCHAR status[64] = L"";
     GetWindowTextW(TheHost.statusWindow, status, 64);
-    return lstrcmpW(status, L"Запись данных в файл") == 0;
+    return lstrcmpW(status, kWritingStatus) == 0;
 }
 
 LPVOID WINAPI LimitedVirtualAlloc(LPVOID address, SIZE_T bytes, DWORD type, DWORD protection)

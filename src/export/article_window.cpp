@@ -90,18 +90,24 @@ DWORD ReadAt(HANDLE file, DWORD offset, BYTE* dest, DWORD bytes)
     return got;
 }
 
+// The window entry at position k of the offset order.
+DWORD EntryByOffset(DWORD k)
+{
+    return DWORD(State.ByOffset[k]);  // the key's low half
+}
+
 // Fetches the window entries ByOffset[from..to), one block from start to end in the file.
 void ReadBlock(HANDLE file, const ArticleSpan* window, DWORD from, DWORD to, DWORD start, ULONGLONG end)
 {
     if (to - from == 1) {
-        const DWORD entry = DWORD(State.ByOffset[from]);
+        const DWORD entry = EntryByOffset(from);
         State.Delivered[entry] =
             ReadAt(file, start, State.ReadBuffer + State.SlotOffset[entry], window[entry].Size);
         return;
     }
     const DWORD got = ReadAt(file, start, State.Staging, DWORD(end - start));
     for (DWORD k = from; k < to; ++k) {
-        const DWORD entry = DWORD(State.ByOffset[k]);
+        const DWORD entry = EntryByOffset(k);
         const DWORD at = window[entry].Offset - start;
         const DWORD delivered = got > at ? std::min<DWORD>(window[entry].Size, got - at) : 0;
         memcpy(State.ReadBuffer + State.SlotOffset[entry], State.Staging + at, delivered);
@@ -133,10 +139,10 @@ void FetchWindow(HANDLE file, const ArticleSpan* spans, DWORD count, DWORD first
     std::sort(State.ByOffset, State.ByOffset + entries);
 
     // Offset plus size can pass 4 GiB: block ends are 64-bit.
-    DWORD from = 0, start = window[DWORD(State.ByOffset[0])].Offset;
-    ULONGLONG blockEnd = ULONGLONG(start) + window[DWORD(State.ByOffset[0])].Size;
+    DWORD from = 0, start = window[EntryByOffset(0)].Offset;
+    ULONGLONG blockEnd = ULONGLONG(start) + window[EntryByOffset(0)].Size;
     for (DWORD k = 1; k < entries; ++k) {
-        const ArticleSpan& span = window[DWORD(State.ByOffset[k])];
+        const ArticleSpan& span = window[EntryByOffset(k)];
         const ULONGLONG spanEnd = ULONGLONG(span.Offset) + span.Size;
         const ULONGLONG joinedEnd = std::max(blockEnd, spanEnd);
         if (span.Offset <= blockEnd + kMergeGapBytes && joinedEnd - start <= State.StagingBytes) {
