@@ -1,6 +1,7 @@
 // The host's windows, the tables it hands the plug-in, and loading and calling the plug-in.
 #include "host.h"
 
+#include "busy_host.h"
 #include "contract_word.h"
 #include "host/host_interface.h"
 #include "host_procedures.h"
@@ -19,6 +20,17 @@ const UINT kExitCommand = 101;
 DWORD mainWindowVariable, statusWindowVariable, paneVariables[3];
 
 WNDPROC statusDefault;
+
+void LookUpInEveryDictionary()
+{
+    for (const auto& dictionary : TheHost.dictionaries) LookUpAWord(dictionary->articleFile);
+}
+
+void __stdcall BusyStripTags(WCHAR* text)
+{
+    LookUpInEveryDictionary();
+    StripTags(text);
+}
 
 LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -92,6 +104,16 @@ void FillHostTables(DWORD dataLength, DWORD functionLength)
         ContractAddress(reinterpret_cast<void*>(&FillArticleSpans), L"a host procedure");
     TheHost.functionTable[kStripTagsWord] =
         ContractAddress(reinterpret_cast<void*>(&StripTags), L"a host procedure");
+}
+
+void MakeHostBusy()
+{
+    if (TheHost.functionTable[kStripTagsWord] != 0) {
+        TheHost.functionTable[kStripTagsWord] =
+            ContractAddress(reinterpret_cast<void*>(&BusyStripTags), L"a host procedure");
+    }
+    LookUpOnTextChange(TheHost.statusWindow, LookUpInEveryDictionary);
+    for (HWND pane : TheHost.panes) LookUpOnTextChange(pane, LookUpInEveryDictionary);
 }
 
 bool CreateHostWindows(HINSTANCE instance)

@@ -31,6 +31,11 @@ constexpr WCHAR kWritingStatus[] = L"Запись данных в файл";
 // the given length words (20 carries every word the plug-in may copy).
 void FillHostTables(DWORD dataLength, DWORD functionLength);
 
+// Makes the host impolite: whenever the plug-in calls into it (StripTags, the status line's
+// text, an insertion into a pane) it first looks a word up in every article file, moving the
+// file's position. Call after the tables are filled.
+void MakeHostBusy();
+
 // Creates the main window with its status line and panes; false when that fails.
 bool CreateHostWindows(HINSTANCE instance);
 

@@ -19,6 +19,7 @@ const WCHAR kUsage[] =
     L"               [--screenshot PNG] [--timeout SECONDS] [--empty] [--synthetic N]\n"
     L"               [--measure | --measure-calls] [--copy-floor] [--faults] [--fail FUNCTION:N]\n"
     L"               [--data-length N] [--function-length N] [--zero-word N] [--read-buffer-limit BYTES]\n"
+    L"               [--busy-host]\n"
     L"               [--next RUN-OPTIONS]...";
 
 struct Options {
@@ -34,6 +35,7 @@ struct Options {
     std::vector<DWORD> zeroWords;  // function table words left zero
     bool limitReadBuffer = false;  // --read-buffer-limit: fail larger allocations while writing
     DWORD readBufferLimit = 0;
+    bool busyHost = false;  // --busy-host: the host reads its article files between the plug-in's calls
     bool automated = false;
     std::vector<DriveOptions> runs;  // one call of the plug-in each; --next starts another
     DWORD timeoutSeconds = 600;
@@ -66,6 +68,8 @@ bool ParseOptions(Options& options)
             options.measure = 1;
         } else if (name == L"--measure-calls") {
             options.measure = 2;
+        } else if (name == L"--busy-host") {
+            options.busyHost = true;
         } else if (name == L"--copy-floor") {
             options.copyFloor = true;
         } else if (name == L"--faults") {
@@ -172,6 +176,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
     for (DWORD word : options.zeroWords) {
         if (word < 128) TheHost.functionTable[word] = 0;
     }
+    if (options.busyHost) MakeHostBusy();
     ShowWindow(TheHost.mainWindow, options.automated ? SW_SHOWNORMAL : show);
     UpdateWindow(TheHost.mainWindow);
 

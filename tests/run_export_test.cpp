@@ -1,6 +1,7 @@
 // The export run through both outputs, with a real article file, real windows and real message boxes.
 #include <gtest/gtest.h>
 
+#include "export/article_reader.h"
 #include "state/module_state.h"
 #include "test_host.h"
 
@@ -112,6 +113,34 @@ TEST_F(ExportRun, WindowOutputIntoEachPane)
     EXPECT_EQ("(missing)", host.ReadOutput(L"unused.txt"));
 }
 
+// The host owns its windows and may destroy them while a run is under way: the run goes on and
+// writes what it can.
+TEST_F(ExportRun, WindowsTheHostDestroysDuringARun)
+{
+    host.SetArticles({a6, a2, a4});
+    const struct {
+        const char* what;
+        void (*atFirstStrip)(TestHost&);
+        ExportChoice choice;
+        std::vector<std::wstring> boxes;
+    } cases[] = {
+        {"the status window",
+         [](TestHost& h) { h.DestroyStatusWindow(); },
+         {FileSink, true, L"out.txt"},
+         {kSuccess}},
+        {"the target pane", [](TestHost& h) { h.DestroyPane(1); }, {WindowSink, true, L"unused.txt", 1}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        host.atFirstStrip = c.atFirstStrip;
+        const RunRecord run = host.Run(c.choice);
+        EXPECT_EQ(3, run.stripCalls) << "every article was read and handed on";
+        EXPECT_EQ(c.boxes, Texts(run));
+        if (c.choice.sink != FileSink) continue;
+        EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a6}, 3), host.ReadOutput(L"out.txt"));
+    }
+}
+
 TEST_F(ExportRun, NulInsideAnArticleEndsItInTheFileToo)
 {
     host.SetArticles({Utf16(L"до") + std::string(2, '\0') + Utf16(L"после")});
@@ -136,7 +165,7 @@ TEST_F(ExportRun, ArticlesLargerThanTheTextBufferAreExportedWhole)
         EXPECT_EQ(ExpectedFile(L"X", {a2, big.substr(0, c.exportedBytes)}, 2), host.ReadOutput(L"out.txt"))
             << c.bytes << " bytes";
         EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(run));
-        EXPECT_EQ(nullptr, State.LargeText) << "the larger buffer is released at run end";
+        EXPECT_FALSE(ArticleReaderHoldsMemory()) << "the larger buffer is released at run end";
         EXPECT_EQ(before.ModuleInstance, State.ModuleInstance) << "nothing written past TextBuffer";
         EXPECT_EQ(0, memcmp(before.HostFunctions, State.HostFunctions, sizeof State.HostFunctions));
     }

@@ -3,7 +3,9 @@
 
 #include <cstring>
 
+#include "busy_host.h"
 #include "contract_word.h"
+#include "export/article_reader.h"
 #include "export/run_export.h"
 #include "fake_record.h"
 #include "host/host_tables.h"
@@ -21,6 +23,11 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
+void LookUpWhenBusy()
+{
+    if (current != nullptr && current->busy) LookUpAWord(current->ArticleFile());
+}
+
 void __stdcall RecordingFillArticleSpans(const BYTE*, ArticleSpan* list)
 {
     ++record->fillCalls;
@@ -32,7 +39,9 @@ void __stdcall RecordingFillArticleSpans(const BYTE*, ArticleSpan* list)
 void __stdcall RecordingStripTags(WCHAR* text)
 {
     ++record->stripCalls;
-    record->readBufferAtStrip = State.ReadBuffer != nullptr;
+    LookUpWhenBusy();
+    if (record->stripCalls == 1 && current->atFirstStrip != nullptr) current->atFirstStrip(*current);
+    record->readBufferAtStrip = ArticleReaderWindowed();
     record->statusAtStrip.push_back(WindowText(HostStatusWindow()));
     StripTags(text);
 }
@@ -73,7 +82,9 @@ TestHost::TestHost()
     for (HWND& pane : panes_) {
         pane = MakeWindow(L"EDIT", WS_CHILD | ES_MULTILINE, mainWindow_);
         SendMessageW(pane, EM_SETLIMITTEXT, 0, 0);
+        LookUpOnTextChange(pane, LookUpWhenBusy);
     }
+    LookUpOnTextChange(statusWindow_, LookUpWhenBusy);
 
     static DWORD variables[5];
     variables[0] = ContractHandle(mainWindow_, L"the main window");

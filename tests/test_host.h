@@ -49,6 +49,8 @@ public:
     DWORD count = 0;  // the record's article count; SetArticles sets it to the number of spans
     std::wstring dictionaryName = L"X";
     bool provideFillArticleSpans = true;
+    bool busy = false;  // look a word up in the article file at every call of the plug-in into the host
+    void (*atFirstStrip)(TestHost& host) = nullptr;  // what the host does in its first StripTags call
 
     RunRecord Run(const ExportChoice& choice);
     // Captures the host's tables into the module state, as every run does first.
@@ -68,6 +70,15 @@ public:
     HANDLE ArticleFile() const
     {
         return articleFile_;
+    }
+    // The host's own windows, destroyed as a host may do between the plug-in's calls.
+    void DestroyStatusWindow()
+    {
+        DestroyWindow(statusWindow_);
+    }
+    void DestroyPane(int pane)
+    {
+        DestroyWindow(panes_[pane]);
     }
 
 private:

@@ -1,8 +1,7 @@
 // The export run proper, from the header to the closed dialog.
 #include "export/run_export.h"
 
-#include "export/article_window.h"
-#include "export/read_article.h"
+#include "export/article_reader.h"
 #include "export/size_order.h"
 #include "host/host_tables.h"
 
@@ -48,9 +47,9 @@ void ExportArticles(const BYTE* record)
     const HANDLE file = RecordArticleFile(record);
     const auto stripTags = State.StripTagsFlag != 0 ? HostProcedure<StripTagsProc>(kStripTagsWord) : nullptr;
     SetStatus(State.TextWriting);
-    OpenArticleWindow(State.SpanList, order.Count);  // without one, each article is read on its own
+    OpenArticleReader(file, State.SpanList, order.Count);
     for (DWORD i = 0; i < order.Count; ++i) {
-        WCHAR* text = FetchArticle(file, State.SpanList, order.Count, i);
+        WCHAR* text = FetchArticle(i);
         if (stripTags != nullptr) stripTags(text);
         if (State.CurrentSink(reinterpret_cast<UINT_PTR>(text)) != 0) return;  // the sink has told the user
         ++State.ArticleCount;
@@ -72,8 +71,7 @@ void RunExport(HWND dialog, const BYTE* record)
     if (State.CurrentSink(StartPhase) == 0) ExportArticles(record);
 
     SetStatus(L"");
-    ReleaseLargeText();
-    CloseArticleWindow();
+    CloseArticleReader();
     if (State.SpanList != nullptr) {
         VirtualFree(State.SpanList, 0, MEM_RELEASE);  // cannot fail for a region this run reserved
         State.SpanList = nullptr;

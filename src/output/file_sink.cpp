@@ -3,11 +3,18 @@
 
 #include "host/host_tables.h"
 
-// Pieces are gathered in the state's write buffer and written in large blocks; the file's bytes
-// are the same as with one write per piece. At the first failure the file is closed and its
-// handle set to INVALID_HANDLE_VALUE, so every later phase does nothing and reports nothing more.
+// Pieces are gathered in a write buffer and written in large blocks; the file's bytes are the
+// same as with one write per piece. At the first failure the file is closed and its handle set
+// to INVALID_HANDLE_VALUE, so every later phase does nothing and reports nothing more.
 
 namespace {
+
+constexpr DWORD kWriteBufferBytes = 65536;
+
+// Bytes gathered for the output file and not yet written. Static storage: it takes no room in
+// the DLL file.
+DWORD writeBufferUsed;
+BYTE writeBuffer[kWriteBufferBytes];
 
 bool OutputOpen()
 {
@@ -22,17 +29,17 @@ bool WriteAll(const void* data, DWORD bytes)
 
 bool Flush()
 {
-    const DWORD bytes = State.WriteBufferUsed;
-    State.WriteBufferUsed = 0;
-    return bytes == 0 || WriteAll(State.WriteBuffer, bytes);
+    const DWORD bytes = writeBufferUsed;
+    writeBufferUsed = 0;
+    return bytes == 0 || WriteAll(writeBuffer, bytes);
 }
 
 bool Write(const void* data, DWORD bytes)
 {
-    if (State.WriteBufferUsed + bytes > kWriteBufferBytes && !Flush()) return false;
+    if (writeBufferUsed + bytes > kWriteBufferBytes && !Flush()) return false;
     if (bytes >= kWriteBufferBytes) return WriteAll(data, bytes);
-    memcpy(State.WriteBuffer + State.WriteBufferUsed, data, bytes);
-    State.WriteBufferUsed += bytes;
+    memcpy(writeBuffer + writeBufferUsed, data, bytes);
+    writeBufferUsed += bytes;
     return true;
 }
 
@@ -53,8 +60,8 @@ bool Close()
 DWORD Fail()
 {
     if (OutputOpen()) {
-        State.WriteBufferUsed = 0;  // what is still gathered cannot reach the file either
-        Close();                    // already failing: its result adds nothing to report
+        writeBufferUsed = 0;  // what is still gathered cannot reach the file either
+        Close();              // already failing: its result adds nothing to report
     }
     ShowHostMessage(State.TextWriteError, nullptr, MB_ICONERROR);
     return 1;
@@ -62,7 +69,7 @@ DWORD Fail()
 
 DWORD Start()
 {
-    State.WriteBufferUsed = 0;
+    writeBufferUsed = 0;
     State.OutputTarget =
         CreateFileW(State.FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (State.OutputTarget == INVALID_HANDLE_VALUE) return Fail();

@@ -8,13 +8,6 @@
 
 constexpr DWORD kFileNameUnits = 260;
 constexpr DWORD kTextBufferUnits = 131072;
-constexpr DWORD kWriteBufferBytes = 65536;
-// The most the run's read buffer may take: the plug-in lives in a 32-bit host's 2 GiB of address
-// space, whose own memory matters more than our speed. 16 MiB is under 1% of it and is held only
-// while a run lasts; exports of a 156 MB dictionary took the same time with 16, 32 and 64 MiB,
-// since a larger buffer saves passes over the file but costs as much in fresh pages. Where that
-// much cannot be had in one piece a smaller buffer is taken (see article_window.cpp).
-constexpr DWORD kReadBufferBound = 16u << 20;
 
 struct ModuleState {
     // The initial values below are set by this constructor when the module is loaded. The
@@ -50,28 +43,9 @@ struct ModuleState {
     DWORD HostData[18] = {};       // data table words 2..19; words 3 and 4 read through
     DWORD HostFunctions[18] = {};  // function table words 2..19
 
-    // This run's bookkeeping beyond the host's contract.
-    DWORD ArticlesIncomplete = 0;  // nonzero once an article could not be read in full
-    WCHAR* LargeText = nullptr;    // room for articles that do not fit TextBuffer, released at run end
-    DWORD LargeTextBytes = 0;
-    DWORD WriteBufferUsed = 0;  // bytes gathered for the output file and not yet written
-    BYTE WriteBuffer[kWriteBufferBytes];
-
-    // The run's read buffer, one region: a window of the ordered list held in list order, a
-    // staging area for block reads, and a sort key and two words per window entry.
-    DWORD ReadBufferBound = kReadBufferBound;  // 0: one seek and one read per article
-    BYTE* ReadBuffer = nullptr;                // released at run end
-    BYTE* Staging = nullptr;
-    DWORD* SlotOffset = nullptr;    // where each window entry's bytes lie in the window
-    DWORD* Delivered = nullptr;     // how many of them were read
-    ULONGLONG* ByOffset = nullptr;  // the window's entries in offset order: offset, then entry
-    DWORD WindowBytes = 0;
-    DWORD StagingBytes = 0;
-    DWORD WindowEntries = 0;
-    DWORD WindowFirst = 0;  // list positions held now: WindowFirst up to WindowEnd
-    DWORD WindowEnd = 0;
-    bool WindowDirect = false;   // the one article held is larger than the window: read alone
-    ULONGLONG FilePosition = 0;  // the article file's position after our last read; ~0 unknown
+    // Set by the reader when an article could not be read in full; the run and the file output
+    // then report that instead of success.
+    DWORD ArticlesIncomplete = 0;
 };
 
 extern ModuleState State;
