@@ -20,6 +20,17 @@ zaq_runs_32bit() {
   return 1
 }
 
+# Fails at once, before anything is installed or built, when ZAQ_BUILD holds no build's name.
+zaq_check_build_name() {
+  case "${ZAQ_BUILD:-}" in
+    32 | 64 | "") ;;
+    *)
+      echo "ZAQ_BUILD must be 32, 64 or unset, not '$ZAQ_BUILD'" >&2
+      return 1
+      ;;
+  esac
+}
+
 # Sets ZAQ_BUILD to 32 or 64 and ZAQ_BUILD_WHY to one line saying why; fails when the 32-bit
 # build is asked for on a machine that cannot run it.
 zaq_choose_build() {

@@ -4,11 +4,18 @@
 # It runs the 32-bit build where this machine runs 32-bit programs, else the 64-bit build of the
 # same sources (ZAQ_BUILD=64 chooses that on purpose).
 set -euo pipefail
+zaq_script=demo.sh
 source "$(dirname "$0")/build-kind.sh"
+source "$zaq_root/scripts/run-guard.sh"
 
+zaq_check_build_name
+echo "== Checking the packages the build needs (installing any that are missing)"
 "$zaq_root/scripts/install-deps.sh"
 zaq_choose_build
-"$zaq_root/scripts/build.sh" >/dev/null
+zaq_lock "$(zaq_build_dir 32)"
+zaq_lock "$(zaq_build_dir 64)"
+# Both builds: the 64-bit one also serves where 32-bit programs cannot run.
+zaq_run "$zaq_root/scripts/build.sh"
 build=$(zaq_build_dir "$ZAQ_BUILD")
 out=$build/demo
 mkdir -p "$out"
@@ -19,7 +26,7 @@ windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
 echo "== Running $ZAQ_BUILD_WHY."
 echo "== The stand-in host runs $build/ZAQ.ZAQ on the sample dictionary; its journal:"
-"$zaq_root/scripts/with-wine.sh" wine "$build/standin.exe" --auto --strip-tags \
+zaq_run "$zaq_root/scripts/with-wine.sh" wine "$build/standin.exe" --auto --strip-tags \
   --file "$(windows_path "$out/sortsize.txt")" --screenshot "$(windows_path "$out/dialog.png")"
 
 echo

@@ -1,19 +1,31 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both builds, and runs every test under Wine; exits non-zero on
-# any failure. Where this machine runs 32-bit programs, the 32-bit suite and the 64-bit suite both
-# run; where it does not (or ZAQ_BUILD=64 asks), the 64-bit suite, which also checks the 32-bit
-# DLL's image as a file.
+# Installs what is missing, builds both builds, and runs every test under Wine: the suites through
+# CTest, then the checks of these scripts themselves; exits non-zero on any failure, after every
+# suite has run. Where this machine runs 32-bit programs, the 32-bit suite and the 64-bit suite
+# both run; where it does not (or ZAQ_BUILD=64 asks), the 64-bit suite, which also checks the
+# 32-bit DLL's image as a file.
 set -euo pipefail
+zaq_script=test.sh
 source "$(dirname "$0")/build-kind.sh"
+source "$zaq_root/scripts/run-guard.sh"
 
+zaq_check_build_name
 "$zaq_root/scripts/install-deps.sh"
-"$zaq_root/scripts/build.sh"
 zaq_choose_build
+zaq_lock "$(zaq_build_dir 32)"
+zaq_lock "$(zaq_build_dir 64)"
+zaq_run "$zaq_root/scripts/build.sh"
 
+passed=0
+failed=()
 suite() {
   echo "== The $1-bit suite"
-  ZAQ_BUILD=$1 "$zaq_root/scripts/with-wine.sh" \
-    ctest --test-dir "$(zaq_build_dir "$1")" --output-on-failure --timeout 300 -j2
+  if ZAQ_BUILD=$1 zaq_run "$zaq_root/scripts/with-wine.sh" \
+    ctest --test-dir "$(zaq_build_dir "$1")" --output-on-failure --timeout 300 -j2; then
+    passed=$((passed + 1))
+  else
+    failed+=("the $1-bit suite")
+  fi
 }
 
 if [ "$ZAQ_BUILD" = 64 ]; then
@@ -24,3 +36,15 @@ else
   suite 32
   suite 64
 fi
+if [ -z "${ZAQ_SKIP_SCRIPT_TESTS:-}" ]; then
+  echo "== The scripts' own checks"
+  if zaq_run "$zaq_root/tests/scripts_test.sh"; then
+    passed=$((passed + 1))
+  else
+    failed+=("the scripts' checks")
+  fi
+fi
+
+[ ${#failed[@]} -eq 0 ] || echo "test.sh: failed: ${failed[*]}" >&2
+echo "test.sh: $passed passed, ${#failed[@]} failed"
+[ ${#failed[@]} -eq 0 ]

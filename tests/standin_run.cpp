@@ -1,7 +1,10 @@
 // Starts the stand-in host with a pipe for its journal and waits for it.
 #include "standin_run.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <iostream>
 
 std::vector<std::wstring> HostRun::Lines(const std::wstring& prefix) const
 {
@@ -27,14 +30,12 @@ std::wstring BuildFolder()
     return exe.substr(0, exe.find_last_of(L"\\/"));
 }
 
-HostRun RunHost(const std::wstring& arguments)
-{
-    HostRun run;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+namespace {
 
+// Starts the host with its standard output and error going to writeEnd; false with the error
+// set when it cannot be started.
+bool StartHost(const std::wstring& arguments, HANDLE writeEnd, PROCESS_INFORMATION& process)
+{
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -42,9 +43,35 @@ HostRun RunHost(const std::wstring& arguments)
     startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     std::wstring commandLine = L"\"" + BuildFolder() + L"\\standin.exe\" --auto --timeout 120 " + arguments;
+    return CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &process) != FALSE;
+}
+
+}  // namespace
+
+HostRun RunHost(const std::wstring& arguments)
+{
+    HostRun run;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        ADD_FAILURE() << "cannot make a pipe for the host's journal: error " << GetLastError();
+        run.exitCode = ~0ul;
+        return run;
+    }
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    // Under load, with two test programs at a time, Wine's CreateProcessW has been seen to fail
+    // once and then start the same program fine; one more try tells that apart from a host that
+    // cannot start at all, which is still reported with its error.
     PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process);
+    bool started = StartHost(arguments, writeEnd, process);
+    if (!started) {
+        std::cerr << "the stand-in host did not start (error " << GetLastError() << "); trying once more\n";
+        Sleep(500);
+        started = StartHost(arguments, writeEnd, process);
+    }
+    const DWORD startError = GetLastError();
     CloseHandle(writeEnd);
     std::string output;
     char chunk[4096];
@@ -53,6 +80,7 @@ HostRun RunHost(const std::wstring& arguments)
         output.append(chunk, read);
     CloseHandle(readEnd);
     if (!started) {
+        ADD_FAILURE() << "cannot start the stand-in host: CreateProcessW error " << startError;
         run.exitCode = ~0ul;
         return run;
     }

@@ -35,14 +35,17 @@ std::string DictdNumber(size_t value)
 
 }  // namespace
 
+// Named by the process and a count, so that test programs running side by side never pick the
+// same folder; a name left by an earlier program with a reused process id is skipped.
 TempFolder::TempFolder()
 {
-    WCHAR temp[MAX_PATH], unique[MAX_PATH];
+    static unsigned made;
+    WCHAR temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    GetTempFileNameW(temp, L"zaq", 0, unique);
-    DeleteFileW(unique);
-    CreateDirectoryW(unique, nullptr);
-    path_ = unique;
+    do {
+        path_ = std::wstring(temp) + L"zaq-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++made);
+    } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 TempFolder::~TempFolder()

@@ -1,0 +1,78 @@
+# What every entry script shares: one way out that ends whatever the run started, a plain
+# "interrupted" on INT, TERM or HUP, and one run at a time per build folder. Sourced, not run;
+# the caller sets zaq_script to its own name.
+
+# Job control: each child that zaq_run starts gets a process group of its own, which a signal is
+# passed on to whole, grandchildren and all.
+set -m
+zaq_cleanups=() # commands run on the way out, the last registered first
+zaq_child=      # the running child that a signal is passed on to
+
+# zaq_on_exit COMMAND: runs COMMAND (a shell string) however this script ends.
+zaq_on_exit() {
+  zaq_cleanups+=("$1")
+}
+
+zaq_exit_trap() {
+  local status=$? i
+  for ((i = ${#zaq_cleanups[@]} - 1; i >= 0; i--)); do
+    eval "${zaq_cleanups[i]}" || true # each cleanup is tried, whatever the others did
+  done
+  zaq_cleanups=()
+  exit $status
+}
+
+zaq_signal_trap() {
+  trap '' INT TERM HUP
+  echo "${zaq_script:-${0##*/}}: interrupted" >&2
+  if [ -n "$zaq_child" ]; then
+    kill -TERM -- "-$zaq_child" 2>/dev/null || true # it may have ended by itself meanwhile
+    wait "$zaq_child" 2>/dev/null || true
+    zaq_child=
+  fi
+  exit "$1"
+}
+
+trap zaq_exit_trap EXIT
+trap 'zaq_signal_trap 130' INT
+trap 'zaq_signal_trap 143' TERM
+trap 'zaq_signal_trap 129' HUP
+
+# zaq_run COMMAND...: runs COMMAND, with no standard input, and returns its status. It runs as a
+# background job so that a signal reaches this script at once, which then passes it on as TERM
+# to the job's whole process group.
+zaq_run() {
+  local status=0
+  "$@" </dev/null &
+  zaq_child=$!
+  wait "$zaq_child" || status=$?
+  zaq_child=
+  return $status
+}
+
+# zaq_lock DIR: takes the build folder DIR for this run, until the script ends. While another
+# run holds it, waits, saying so once; a hold whose run is gone is taken over. Child scripts
+# inherit the hold through ZAQ_HELD_BUILDS.
+zaq_lock() {
+  local dir=$1 lock pid said=
+  case " ${ZAQ_HELD_BUILDS:-} " in *" $dir "*) return 0 ;; esac
+  mkdir -p "$dir"
+  lock=$dir/.zaq-run
+  until mkdir "$lock" 2>/dev/null; do
+    pid=$(cat "$lock/pid" 2>/dev/null || true)
+    # Gone: its process has ended, or it never wrote its pid and the hold is over a minute old.
+    if { [ -n "$pid" ] && [ ! -d "/proc/$pid" ]; } ||
+      { [ -z "$pid" ] && [ $(($(date +%s) - $(stat -c %Y "$lock" 2>/dev/null || date +%s))) -gt 60 ]; }; then
+      rm -rf "$lock"
+      continue
+    fi
+    if [ -z "$said" ]; then
+      echo "${zaq_script:-${0##*/}}: another run (pid ${pid:-unknown}) is using $dir; waiting for it to end" >&2
+      said=1
+    fi
+    sleep 1
+  done
+  echo $$ >"$lock/pid"
+  zaq_on_exit "rm -rf $(printf %q "$lock")"
+  export ZAQ_HELD_BUILDS="${ZAQ_HELD_BUILDS:-} $dir"
+}
