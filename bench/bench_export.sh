@@ -3,7 +3,9 @@
 # a synthetic dictionary of 10^6 articles and a real dictionary from Debian's packages, beside
 # the copy floor (a sequential copy of the same bytes by the host under Wine), the literal
 # exchange sort, extrapolated, and what the platform charges for fresh pages, a pass over a
-# cached file and one seek and one read.
+# cached file and one seek and one read. Then the real dictionary once more, cold: its article
+# file dropped from the system's page cache before each export, beside a cold copy of that file
+# (needs root to drop the cache; elsewhere those rows are skipped, saying so).
 # Needs about 6 GB of free disk in /var/tmp.
 # Runs the 32-bit build where this machine runs 32-bit programs, else the 64-bit one (ZAQ_BUILD
 # chooses on purpose), and says which.
@@ -45,9 +47,39 @@ measure() {
   done
 }
 
+drop_caches() { sync && echo 3 >/proc/sys/vm/drop_caches; }
+
+# The first export after a restart: the host keeps its article file at a path of ours, made by a
+# first run, and every later run opens it as it is; the page cache is dropped before each export
+# and before a timed sequential copy of the same file.
+measure_cold() {
+  local name=$1 kept=$work/articles.bin path options start
+  shift
+  if ! drop_caches 2>/dev/null; then
+    echo "cold skipped: cannot drop the page cache here (it needs root and a writable /proc/sys/vm/drop_caches)"
+    return 0
+  fi
+  "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" --article-file "$(windows_path "$kept")" --cancel >/dev/null
+  for path in windowed per-article; do
+    options=()
+    [ "$path" = per-article ] && options=(--read-buffer-limit 0)
+    drop_caches
+    "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" "${options[@]}" \
+      --article-file "$(windows_path "$kept")" --measure --file "$(windows_path "$work/$name.txt")" |
+      sed -n "s/^measure: /$name $path cold measure /p"
+    rm -f "$work/$name.txt"
+  done
+  drop_caches
+  start=$(date +%s.%N)
+  dd if="$kept" of="$work/copy.bin" bs=1M status=none
+  echo "cold-floor $(awk -v start="$start" -v end="$(date +%s.%N)" 'BEGIN { print end - start }') $(stat -c %s "$kept")"
+  rm -f "$work/copy.bin" "$kept"
+}
+
 {
   measure synthetic --synthetic "$synthetic"
   measure freedict-eng-deu --dict "$(windows_path "$real_index")"
+  measure_cold freedict-eng-deu --dict "$(windows_path "$real_index")"
   echo "exchange 50000 $("$root/scripts/with-wine.sh" wine "$build/bench/bench_size_order.exe" --exchange 50000 | tr -d '\r')"
   echo "platform $("$root/scripts/with-wine.sh" wine "$build/bench/bench_platform.exe" "$(windows_path "$work/platform.bin")" 149 | tr -d '\r')"
 } > "$work/results"
@@ -57,8 +89,16 @@ import sys
 rows = {}
 exchange = None
 platform = None
+cold_floor = None
+cold_skipped = None
 for line in open(sys.argv[1]):
     words = line.split()
+    if words[0] == "cold":
+        cold_skipped = line.strip()
+        continue
+    if words[0] == "cold-floor":
+        cold_floor = (float(words[1]), int(words[2]))
+        continue
     if words[0] == "exchange":
         exchange = (int(words[1]), float(words[2]))
         continue
@@ -72,6 +112,8 @@ for line in open(sys.argv[1]):
 print(f"{'dictionary':<18} {'reading':<12} {'articles':>9} {'MB out':>8} {'total s':>8} {'order s':>13} "
       f"{'read s':>7} {'write s':>8} {'copy s':>7} {'x copy':>7} {'plug-in MB':>10}")
 for (name, path), runs in rows.items():
+    if "plain" not in runs:
+        continue
     plain, calls = runs["plain"], runs["calls"]
     total = float(plain["measure:total"])
     copy = float(plain["copy-floor:seconds"])
@@ -79,6 +121,17 @@ for (name, path), runs in rows.items():
           f"{total:>8.3f} {plain['measure:ordering'] + ' / ' + calls['measure:ordering']:>13} "
           f"{float(calls['measure:reading']):>7.3f} {float(calls['measure:writing']):>8.3f} {copy:>7.3f} "
           f"{total / copy:>7.2f} {int(plain['measure:plugin-peak-bytes']) / 1e6:>10.1f}")
+if cold_floor is not None:
+    floor_seconds, floor_bytes = cold_floor
+    print(f"\ncold: the article file dropped from the page cache before each export; cold copy: a sequential\n"
+          f"copy of that article file ({floor_bytes / 1e6:.1f} MB) after dropping the cache, {floor_seconds:.3f} s")
+    print(f"{'dictionary':<18} {'reading':<12} {'total s':>8} {'cold copy s':>12} {'x cold copy':>12}")
+    for (name, path), runs in rows.items():
+        if "cold" in runs:
+            total = float(runs["cold"]["measure:total"])
+            print(f"{name:<18} {path:<12} {total:>8.3f} {floor_seconds:>12.3f} {total / floor_seconds:>12.2f}")
+elif cold_skipped:
+    print("\n" + cold_skipped)
 n, seconds = exchange
 articles = int(sys.argv[2])
 print("\nreading: windowed, in offset order through the read buffer; per-article, one seek and one read\n"

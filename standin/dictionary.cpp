@@ -83,8 +83,23 @@ std::wstring ArticleText(const char* text, DWORD bytes)
     return article;
 }
 
+std::wstring keptArticleFile;  // --article-file: where the next article file is kept
+bool reusingArticleFile = false;
+
+// A temporary article file, deleted when the host closes it; or the kept one, made there or, where
+// an earlier run made it, opened as it is.
 HANDLE CreateArticleFile()
 {
+    reusingArticleFile = false;
+    if (!keptArticleFile.empty()) {
+        const std::wstring path = keptArticleFile;
+        keptArticleFile.clear();  // one dictionary only
+        HANDLE kept =
+            CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        reusingArticleFile = kept != INVALID_HANDLE_VALUE;
+        if (reusingArticleFile) return kept;
+        return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    }
     WCHAR folder[MAX_PATH], path[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
     GetTempFileNameW(folder, L"art", 0, path);
@@ -113,19 +128,22 @@ void BuildRecord(Dictionary& dictionary)
 // Appends articles to a dictionary's article file in large blocks, noting each one's span.
 class ArticleWriter {
 public:
-    explicit ArticleWriter(Dictionary& dictionary) : dictionary_(dictionary) {}
+    explicit ArticleWriter(Dictionary& dictionary) : dictionary_(dictionary), reuse_(reusingArticleFile) {}
 
     bool Add(const wchar_t* text, size_t units)
     {
         const DWORD bytes = DWORD(units * sizeof(wchar_t));
         dictionary_.spans.push_back({fileSize_, bytes});
         fileSize_ += bytes;
+        if (reuse_) return true;
         pending_.append(text, units);
         return pending_.size() < (1u << 20) || Flush();
     }
 
+    // Writes what is pending; a kept file made by an earlier run must hold exactly the articles.
     bool Flush()
     {
+        if (reuse_) return GetFileSize(dictionary_.articleFile, nullptr) == fileSize_;
         DWORD done = 0;
         const DWORD size = DWORD(pending_.size() * sizeof(wchar_t));
         const bool ok =
@@ -136,6 +154,7 @@ public:
 
 private:
     Dictionary& dictionary_;
+    const bool reuse_;  // the kept file holds the articles already: only their spans are noted
     std::wstring pending_;
     DWORD fileSize_ = 0;
 };
@@ -149,6 +168,11 @@ std::wstring FileStem(const std::wstring& path)
 }
 
 }  // namespace
+
+void KeepArticleFile(const std::wstring& path)
+{
+    keptArticleFile = path;
+}
 
 Dictionary::~Dictionary()
 {
@@ -213,7 +237,7 @@ std::unique_ptr<Dictionary> LoadDictd(const std::wstring& indexPath, std::wstrin
         written = writer.Add(article.data(), article.size());
     }
     if (!written || !writer.Flush()) {
-        error = L"cannot write the article file";
+        error = L"cannot write the article file, or the kept one holds other articles";
         return nullptr;
     }
     BuildRecord(*dictionary);

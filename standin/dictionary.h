@@ -19,6 +19,11 @@ struct Dictionary {
     ~Dictionary();
 };
 
+// Keeps the next dictionary's article file at path instead of a temporary file: made there, or
+// where an earlier run made it, opened as it is (so that its pages can be dropped from the
+// system's cache in between, and the export read it cold).
+void KeepArticleFile(const std::wstring& path);
+
 // Loads a dictd dictionary from its .index file, with NAME.dict or NAME.dict.dz beside it: the
 // text of every entry becomes one UTF-16LE article (LF as CR LF, without the final line
 // breaks) in a temporary article file. Returns null and sets error on failure.

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "dictionary.h"
 #include "driver.h"
 #include "faults.h"
 #include "host.h"
@@ -19,7 +20,7 @@ const WCHAR kUsage[] =
     L"               [--screenshot PNG] [--timeout SECONDS] [--empty] [--synthetic N]\n"
     L"               [--measure | --measure-calls] [--copy-floor] [--faults] [--fail FUNCTION:N]\n"
     L"               [--data-length N] [--function-length N] [--zero-word N] [--read-buffer-limit BYTES]\n"
-    L"               [--busy-host]\n"
+    L"               [--busy-host] [--article-file PATH]\n"
     L"               [--next RUN-OPTIONS]...";
 
 struct Options {
@@ -86,6 +87,8 @@ bool ParseOptions(Options& options)
             drive.press = DriveOptions::Close;
         } else if (!hasValue) {
             ok = false;
+        } else if (name == L"--article-file") {
+            KeepArticleFile(value), ++i;
         } else if (name == L"--plugin") {
             options.plugin = value, ++i;
         } else if (name == L"--dict") {

@@ -17,8 +17,9 @@ constexpr DWORD kReadBufferBound = 16u << 20;
 // read on its own, by one seek and one read.
 void OpenArticleReader(HANDLE file, const ArticleSpan* spans, DWORD count);
 
-// The article at a list position, positions taken in order from 0: NUL-terminated in
-// TextBuffer, or in a larger buffer of the reader's when it does not fit there. State.BytesRead
+// The article at a list position, positions taken in order from 0: NUL-terminated in the read
+// buffer, in TextBuffer, or in a larger buffer of the reader's, valid until the next call.
+// It may be changed in place, as long as it grows no longer. State.BytesRead
 // holds how many of its bytes arrived, and the run's articles are marked incomplete when that
 // is not all of them. The host may have moved the article file's position since the last call.
 WCHAR* FetchArticle(DWORD position);

@@ -81,7 +81,7 @@ DWORD Start()
 DWORD Article(const WCHAR* text)
 {
     if (!OutputOpen()) return 1;
-    if (!WriteText(text) || !WriteText(State.TextLineBreak)) return Fail();
+    if (!WriteText(text) || !Write(State.TextLineBreak, 2 * sizeof(WCHAR))) return Fail();
     return 0;
 }
 
