@@ -30,20 +30,28 @@ windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
 # Each dictionary by both ways of reading: in offset order through the read buffer (as the
 # plug-in does), and one seek and one read per article (the read buffer refused by the host).
-# Each way twice: once plain for the total, the ordering and the copy floor; once with the
-# plug-in's file calls timed, for the split between reading and writing.
+# Plain runs, for the total, the ordering and the copy floor, go in the order A B B A, and the
+# faster of each pair counts: the first export of a series was seen to take up to 20% longer,
+# whichever way it read. Then one run each way with the plug-in's file calls timed, for the split
+# between reading and writing.
+export_once() { # export_once NAME WAY KIND MEASURE-OPTION DICTIONARY-OPTIONS...
+  local name=$1 path=$2 kind=$3 option=$4 options=()
+  shift 4
+  [ "$path" = per-article ] && options=(--read-buffer-limit 0)
+  "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" "${options[@]}" $option \
+    --file "$(windows_path "$work/$name.txt")" | sed -n "s/^\(measure\|copy-floor\): /$name $path $kind \1 /p"
+  rm -f "$work/$name.txt"
+  sync # what this run wrote is not left to slow down the next
+}
+
 measure() {
-  local name=$1 path options
+  local name=$1 path
   shift
+  for path in windowed per-article per-article windowed; do
+    export_once "$name" "$path" plain "--measure --copy-floor" "$@"
+  done
   for path in windowed per-article; do
-    options=()
-    [ "$path" = per-article ] && options=(--read-buffer-limit 0)
-    "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" "${options[@]}" --measure --copy-floor \
-      --file "$(windows_path "$work/$name.txt")" | sed -n "s/^\(measure\|copy-floor\): /$name $path plain \1 /p"
-    rm -f "$work/$name.txt"
-    "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" "${options[@]}" --measure-calls \
-      --file "$(windows_path "$work/$name.txt")" | sed -n "s/^measure: /$name $path calls measure /p"
-    rm -f "$work/$name.txt"
+    export_once "$name" "$path" calls --measure-calls "$@"
   done
 }
 
@@ -68,6 +76,7 @@ measure_cold() {
       --article-file "$(windows_path "$kept")" --measure --file "$(windows_path "$work/$name.txt")" |
       sed -n "s/^measure: /$name $path cold measure /p"
     rm -f "$work/$name.txt"
+    sync # what this run wrote is not left to slow down the next
   done
   drop_caches
   start=$(date +%s.%N)
@@ -107,7 +116,16 @@ for line in open(sys.argv[1]):
         continue
     name, path, run, kind = words[:4]
     values = dict(w.split("=", 1) for w in words[4:])
-    rows.setdefault((name, path), {}).setdefault(run, {}).update({kind + ":" + k: v for k, v in values.items()})
+    runs = rows.setdefault((name, path), {})
+    if kind == "measure" and run in runs and "measure:total" in runs[run]:
+        # A second plain run: the faster one counts, with its own copy floor.
+        if float(values["total"]) >= float(runs[run]["measure:total"]):
+            runs[run]["skip-floor"] = True
+            continue
+        runs[run] = {}
+    if kind == "copy-floor" and runs.get(run, {}).pop("skip-floor", False):
+        continue
+    runs.setdefault(run, {}).update({kind + ":" + k: v for k, v in values.items()})
 
 print(f"{'dictionary':<18} {'reading':<12} {'articles':>9} {'MB out':>8} {'total s':>8} {'order s':>13} "
       f"{'read s':>7} {'write s':>8} {'copy s':>7} {'x copy':>7} {'plug-in MB':>10}")

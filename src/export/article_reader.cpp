@@ -10,14 +10,18 @@
 // Articles in size order lie all over the article file. A window is as many list entries as the
 // window area holds, back to back in list order; their spans are visited in offset order, and
 // spans whose gap is small are fetched together, through the staging area, by one seek and one
-// read. A span alone in its block is read straight into its place in the window. The entries
-// are then handed on in list order, each NUL-terminated in its place in the window.
+// read, into their places in the window. The entries are then handed on in list order, each
+// NUL-terminated in its place in the window; a span alone in its block is read only then.
 //
 // The numbers come from timing whole exports under Wine (bench/bench_export.sh, and the same
-// with other values; bench/bench_platform.cpp gives the costs behind them). One seek and one
-// read cost 1.5-4.5 us, as much as copying 30-80 KiB more from the system's cache, so a gap below
-// 64 KiB is read rather than skipped: 16 KiB was 10% slower and 256 KiB no faster. Blocks of
-// 256 KiB are as fast as blocks of 1 or 4 MiB and take fewer fresh pages; 64 KiB was slower.
+// with other values; bench/bench_platform.cpp gives the costs behind them). A gap is read rather
+// than skipped where copying it costs less than one more seek and read. On the product's kind of
+// machine (32-bit Wine) a seek and a read cost 0.8-1.3 us, as much as copying about 8 KiB from
+// the system's cache: gaps of 8, 12 and 16 KiB gave the same times, 4 KiB was 10% slower on a
+// 156 MB dictionary, and 64 KiB took 30% longer on a sparse one of 300,000 articles of 20 to
+// 3,000 bytes, whose windows then read nearly the whole file. (Under 64-bit Wine, where a seek
+// and a read cost 3.6-4.8 us, 64 KiB was 10% faster than 16 KiB.) Blocks of 256 KiB are as fast
+// as blocks of 1 or 4 MiB and take fewer fresh pages; 64 KiB was slower.
 //
 // The file's handle and its position are the host's: the host's code runs between our reads
 // (StripTags, the status line, the panes) and may read the file itself, so every read seeks
@@ -26,11 +30,16 @@
 
 namespace {
 
-constexpr DWORD kMergeGapBytes = 64u << 10;
+constexpr DWORD kMergeGapBytes = 16u << 10;
 constexpr DWORD kStagingBytes = 256u << 10;
 constexpr DWORD kMinimumWindowBytes = 4u << 10;  // below this, one read per article is as good
 constexpr DWORD kWindowBytesPerEntry = 128;      // entries a window may hold: one per this many bytes
 constexpr DWORD kEntryBytes = 24;                // byOffset key and its scratch, slotOffset, delivered
+// A window entry alone in its block is read when it is handed on, straight into TextBuffer: read
+// ahead into the window it gained nothing, as it took one seek and one read either way, but its
+// bytes had left the processor's cache by the time they were handed on. A sparse dictionary of
+// 10^6 articles of 20 to 3,000 bytes, nearly all alone in their blocks, took 10-40% longer.
+constexpr DWORD kReadWhenHandedOn = MAXDWORD;  // never a count of bytes in the window
 
 struct Reader {
     DWORD bound = kReadBufferBound;  // 0: one seek and one read per article
@@ -216,8 +225,7 @@ DWORD EntryByOffset(DWORD k)
 void ReadBlock(const ArticleSpan* window, DWORD from, DWORD to, DWORD start, ULONGLONG end)
 {
     if (to - from == 1) {
-        const DWORD entry = EntryByOffset(from);
-        reader.delivered[entry] = ReadAt(start, reader.window + reader.slotOffset[entry], window[entry].Size);
+        reader.delivered[EntryByOffset(from)] = kReadWhenHandedOn;
         return;
     }
     const DWORD got = ReadAt(start, reader.staging, DWORD(end - start));
@@ -288,10 +296,10 @@ WCHAR* FetchArticle(DWORD position)
     const ArticleSpan& span = reader.spans[position];
     if (reader.window == nullptr) return ReadAlone(span);
     if (position >= reader.windowEnd || position < reader.windowFirst) FetchWindow(position);
-    if (reader.windowDirect) return ReadAlone(span);
+    const DWORD entry = position - reader.windowFirst;
+    if (reader.windowDirect || reader.delivered[entry] == kReadWhenHandedOn) return ReadAlone(span);
     // Handed on from its slot: a copy into TextBuffer cost 0.02 s of a 0.5 s export of 464,228
     // articles, and the host's StripTags takes any NUL-terminated text in place.
-    const DWORD entry = position - reader.windowFirst;
     State.BytesRead = reader.delivered[entry];
     return TerminateArticle(reinterpret_cast<WCHAR*>(reader.window + reader.slotOffset[entry]), span.Size);
 }
