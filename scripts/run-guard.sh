@@ -42,8 +42,20 @@ trap 'zaq_signal_trap 129' HUP
 # background job so that a signal reaches this script at once, which then passes it on as TERM
 # to the job's whole process group.
 zaq_run() {
-  local status=0
-  "$@" </dev/null &
+  zaq_run_to "" "$@"
+}
+
+# zaq_run_to LOG COMMAND...: the same, with the command's output and errors in LOG (none: where
+# this script's go). The redirection is the child's alone, so that what this script says on a
+# signal still reaches its own standard error.
+zaq_run_to() {
+  local log=$1 status=0
+  shift
+  if [ -z "$log" ]; then
+    "$@" </dev/null &
+  else
+    "$@" </dev/null >"$log" 2>&1 &
+  fi
   zaq_child=$!
   wait "$zaq_child" || status=$?
   zaq_child=

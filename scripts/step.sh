@@ -5,8 +5,9 @@ step() {
   local name=$1 log status=0
   shift
   log=$(mktemp)
-  if declare -F zaq_run >/dev/null; then
-    zaq_run "$@" >"$log" 2>&1 || status=$?
+  if declare -F zaq_run_to >/dev/null; then
+    zaq_on_exit "rm -f $(printf %q "$log")"
+    zaq_run_to "$log" "$@" || status=$?
   else
     "$@" >"$log" 2>&1 || status=$?
   fi

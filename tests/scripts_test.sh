@@ -55,8 +55,18 @@ start_sleeping_run() {
   wait_for_process "^sleep $1\$"
 }
 
-check "a first run makes the prefix" with_wine_logged "$work/first.log" true
-check "... and marks it whole" test -f "$prefix/.zaq-prefix-made"
+# A first run interrupted while it makes the prefix, two seconds after it says so.
+env --default-signal=INT setsid "$with_wine" true >"$work/first.log" 2>&1 &
+pid=$!
+for i in $(seq 300); do grep -q "making the" "$work/first.log" && break; sleep 0.1; done
+sleep 2
+kill -INT -- "-$pid"
+status=0
+wait "$pid" || status=$?
+check "a run interrupted while making the prefix stops with a non-zero status" test "$status" -ne 0
+check "... saying so" grep -q "with-wine.sh: interrupted" "$work/first.log"
+check "the next run makes the prefix whole" with_wine_logged "$work/second.log" true
+check "... and marks it so" test -f "$prefix/.zaq-prefix-made"
 
 for signal in INT TERM HUP; do
   start_sleeping_run 61
