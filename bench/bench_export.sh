@@ -61,7 +61,7 @@ drop_caches() { sync && echo 3 >/proc/sys/vm/drop_caches; }
 # first run, and every later run opens it as it is; the page cache is dropped before each export
 # and before a timed sequential copy of the same file.
 measure_cold() {
-  local name=$1 kept=$work/articles.bin path options start
+  local name=$1 kept=$work/articles.bin path start
   shift
   if ! drop_caches 2>/dev/null; then
     echo "cold skipped: cannot drop the page cache here (it needs root and a writable /proc/sys/vm/drop_caches)"
@@ -69,14 +69,8 @@ measure_cold() {
   fi
   "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" --article-file "$(windows_path "$kept")" --cancel >/dev/null
   for path in windowed per-article; do
-    options=()
-    [ "$path" = per-article ] && options=(--read-buffer-limit 0)
     drop_caches
-    "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" "${options[@]}" \
-      --article-file "$(windows_path "$kept")" --measure --file "$(windows_path "$work/$name.txt")" |
-      sed -n "s/^measure: /$name $path cold measure /p"
-    rm -f "$work/$name.txt"
-    sync # what this run wrote is not left to slow down the next
+    export_once "$name" "$path" cold --measure "$@" --article-file "$(windows_path "$kept")"
   done
   drop_caches
   start=$(date +%s.%N)

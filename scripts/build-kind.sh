@@ -59,3 +59,16 @@ zaq_choose_build() {
   esac
   export ZAQ_BUILD ZAQ_BUILD_WHY
 }
+
+# What the README's two commands do first: reject a bad ZAQ_BUILD before anything else, install
+# what is missing, choose the build, take both build folders for this run and build both (the
+# 64-bit build also serves where 32-bit programs cannot run). Needs run-guard.sh sourced.
+zaq_install_and_build() {
+  zaq_check_build_name
+  echo "== Checking the packages the build needs (installing any that are missing)"
+  "$zaq_root/scripts/install-deps.sh"
+  zaq_choose_build
+  zaq_lock "$(zaq_build_dir 32)"
+  zaq_lock "$(zaq_build_dir 64)"
+  zaq_run "$zaq_root/scripts/build.sh"
+}

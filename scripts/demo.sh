@@ -8,14 +8,7 @@ zaq_script=demo.sh
 source "$(dirname "$0")/build-kind.sh"
 source "$zaq_root/scripts/run-guard.sh"
 
-zaq_check_build_name
-echo "== Checking the packages the build needs (installing any that are missing)"
-"$zaq_root/scripts/install-deps.sh"
-zaq_choose_build
-zaq_lock "$(zaq_build_dir 32)"
-zaq_lock "$(zaq_build_dir 64)"
-# Both builds: the 64-bit one also serves where 32-bit programs cannot run.
-zaq_run "$zaq_root/scripts/build.sh"
+zaq_install_and_build
 build=$(zaq_build_dir "$ZAQ_BUILD")
 out=$build/demo
 mkdir -p "$out"

@@ -9,12 +9,7 @@ zaq_script=test.sh
 source "$(dirname "$0")/build-kind.sh"
 source "$zaq_root/scripts/run-guard.sh"
 
-zaq_check_build_name
-"$zaq_root/scripts/install-deps.sh"
-zaq_choose_build
-zaq_lock "$(zaq_build_dir 32)"
-zaq_lock "$(zaq_build_dir 64)"
-zaq_run "$zaq_root/scripts/build.sh"
+zaq_install_and_build
 
 passed=0
 failed=()

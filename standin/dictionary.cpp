@@ -84,20 +84,19 @@ std::wstring ArticleText(const char* text, DWORD bytes)
 }
 
 std::wstring keptArticleFile;  // --article-file: where the next article file is kept
-bool reusingArticleFile = false;
 
 // A temporary article file, deleted when the host closes it; or the kept one, made there or, where
-// an earlier run made it, opened as it is.
-HANDLE CreateArticleFile()
+// an earlier run made it, opened as it is (reused then says so).
+HANDLE CreateArticleFile(bool& reused)
 {
-    reusingArticleFile = false;
+    reused = false;
     if (!keptArticleFile.empty()) {
         const std::wstring path = keptArticleFile;
         keptArticleFile.clear();  // one dictionary only
         HANDLE kept =
             CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        reusingArticleFile = kept != INVALID_HANDLE_VALUE;
-        if (reusingArticleFile) return kept;
+        reused = kept != INVALID_HANDLE_VALUE;
+        if (reused) return kept;
         return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     }
     WCHAR folder[MAX_PATH], path[MAX_PATH];
@@ -128,7 +127,7 @@ void BuildRecord(Dictionary& dictionary)
 // Appends articles to a dictionary's article file in large blocks, noting each one's span.
 class ArticleWriter {
 public:
-    explicit ArticleWriter(Dictionary& dictionary) : dictionary_(dictionary), reuse_(reusingArticleFile) {}
+    ArticleWriter(Dictionary& dictionary, bool reuse) : dictionary_(dictionary), reuse_(reuse) {}
 
     bool Add(const wchar_t* text, size_t units)
     {
@@ -200,13 +199,14 @@ std::unique_ptr<Dictionary> LoadDictd(const std::wstring& indexPath, std::wstrin
 
     auto dictionary = std::make_unique<Dictionary>();
     dictionary->name = FileStem(indexPath);
-    dictionary->articleFile = CreateArticleFile();
+    bool reused = false;
+    dictionary->articleFile = CreateArticleFile(reused);
     if (dictionary->articleFile == INVALID_HANDLE_VALUE) {
         error = L"cannot create an article file";
         return nullptr;
     }
 
-    ArticleWriter writer(*dictionary);
+    ArticleWriter writer(*dictionary, reused);
     bool written = true;
     size_t lineStart = 0;
     while (lineStart < index.size() && written) {
@@ -248,7 +248,8 @@ std::unique_ptr<Dictionary> MakeSynthetic(DWORD count, std::wstring& error)
 {
     auto dictionary = std::make_unique<Dictionary>();
     dictionary->name = L"Синтетический словарь, " + std::to_wstring(count) + L" статей";
-    dictionary->articleFile = CreateArticleFile();
+    bool reused = false;
+    dictionary->articleFile = CreateArticleFile(reused);
     if (dictionary->articleFile == INVALID_HANDLE_VALUE) {
         error = L"cannot create an article file";
         return nullptr;
@@ -256,7 +257,7 @@ std::unique_ptr<Dictionary> MakeSynthetic(DWORD count, std::wstring& error)
     // Every article is a slice of one run of Cyrillic letters; sizes are even, 20 to 3,000 bytes.
     std::wstring letters;
     for (int i = 0; i < 1510; ++i) letters += wchar_t(L'а' + i % 32);
-    ArticleWriter writer(*dictionary);
+    ArticleWriter writer(*dictionary, reused);
     DWORD random = 12345;
     for (DWORD i = 0; i < count; ++i) {
         random = random * 1103515245u + 12345u;

@@ -35,11 +35,12 @@ constexpr DWORD kStagingBytes = 256u << 10;
 constexpr DWORD kMinimumWindowBytes = 4u << 10;  // below this, one read per article is as good
 constexpr DWORD kWindowBytesPerEntry = 128;      // entries a window may hold: one per this many bytes
 constexpr DWORD kEntryBytes = 24;                // byOffset key and its scratch, slotOffset, delivered
-// A window entry alone in its block is read when it is handed on, straight into TextBuffer: read
-// ahead into the window it gained nothing, as it took one seek and one read either way, but its
-// bytes had left the processor's cache by the time they were handed on. A sparse dictionary of
-// 10^6 articles of 20 to 3,000 bytes, nearly all alone in their blocks, took 3.8-5.5 s that way
-// against 3.3-3.9 s now (32-bit Wine, runs alternating).
+// A window entry alone in its block, or larger than the whole window, is read when it is handed
+// on, straight into TextBuffer (or the larger buffer). Read ahead into the window, one alone in
+// its block gained nothing, as it took one seek and one read either way, but its bytes had left
+// the processor's cache by the time they were handed on. A sparse dictionary of 10^6 articles of
+// 20 to 3,000 bytes, nearly all alone in their blocks, took 3.8-5.5 s that way against 3.3-3.9 s
+// now (32-bit Wine, runs alternating).
 constexpr DWORD kReadWhenHandedOn = MAXDWORD;  // never a count of bytes in the window
 
 struct Reader {
@@ -64,7 +65,6 @@ struct Reader {
     DWORD windowEntries = 0;
     DWORD windowFirst = 0;  // list positions held now: windowFirst up to windowEnd
     DWORD windowEnd = 0;
-    bool windowDirect = false;  // the one article held is larger than the window: read alone
 };
 
 Reader reader;
@@ -171,7 +171,6 @@ bool Take(const Layout& layout)
     reader.stagingBytes = layout.staging;
     reader.windowEntries = layout.entries;
     reader.windowFirst = reader.windowEnd = 0;
-    reader.windowDirect = false;
     return true;
 }
 
@@ -250,9 +249,9 @@ void FetchWindow(DWORD first)
         used += DWORD(SlotBytes(reader.spans[end].Size));
         ++end;
     }
-    reader.windowDirect = end == first;  // an article larger than the whole window
-    if (reader.windowDirect) {
+    if (end == first) {  // an article larger than the whole window: read alone
         reader.windowEnd = first + 1;
+        reader.delivered[0] = kReadWhenHandedOn;
         return;
     }
     reader.windowEnd = end;
@@ -298,7 +297,7 @@ WCHAR* FetchArticle(DWORD position)
     if (reader.window == nullptr) return ReadAlone(span);
     if (position >= reader.windowEnd || position < reader.windowFirst) FetchWindow(position);
     const DWORD entry = position - reader.windowFirst;
-    if (reader.windowDirect || reader.delivered[entry] == kReadWhenHandedOn) return ReadAlone(span);
+    if (reader.delivered[entry] == kReadWhenHandedOn) return ReadAlone(span);
     // Handed on from its slot, not copied into TextBuffer first: that copy was a third of the
     // plug-in's own copying, and the host's StripTags takes any NUL-terminated text in place.
     State.BytesRead = reader.delivered[entry];
