@@ -8,12 +8,23 @@ zaq_build_dir() {
   if [ "$1" = 32 ]; then echo "${BUILD_DIR:-$zaq_root/build}"; else echo "${BUILD64_DIR:-$zaq_root/build64}"; fi
 }
 
-# True when the 32-bit Wine loader runs at all; a kernel without 32-bit emulation refuses it.
-# What it printed is kept in zaq_probe_output.
+# Where install-deps.sh keeps apt's reason when the 32-bit Wine packages could not be installed;
+# it is removed once they are.
+zaq_wine32_note() {
+  echo "$(zaq_build_dir 32)/.zaq-wine32-unavailable"
+}
+
+# True when the 32-bit Wine loader runs at all; a kernel without 32-bit emulation refuses it, and
+# it is missing where the 32-bit Wine packages could not be installed. Why not is kept in
+# zaq_probe_output. ZAQ_WINE32_LOADER names another loader, for the scripts' own checks.
 zaq_runs_32bit() {
-  local status=0
-  zaq_probe_output=$(/usr/lib/wine/wine --version 2>&1) || status=$?
+  local status=0 loader=${ZAQ_WINE32_LOADER:-/usr/lib/wine/wine}
+  zaq_probe_output=$("$loader" --version 2>&1) || status=$?
   [ $status -eq 0 ] && return 0
+  if [ ! -e "$loader" ] && [ -s "$(zaq_wine32_note)" ]; then
+    zaq_probe_output=$(cat "$(zaq_wine32_note)")
+    return 1
+  fi
   # bash prefixes its own complaint with the script's name and line.
   zaq_probe_output=${zaq_probe_output##*line +([0-9]): }
   zaq_probe_output="the 32-bit Wine loader fails with status $status: ${zaq_probe_output:-no output}"
@@ -40,7 +51,7 @@ zaq_choose_build() {
       ;;
     32)
       if ! zaq_runs_32bit; then
-        echo "ZAQ_BUILD=32 asks for the 32-bit build, but this machine does not run 32-bit programs: $zaq_probe_output" >&2
+        echo "ZAQ_BUILD=32 asks for the 32-bit build, but it cannot run here: $zaq_probe_output" >&2
         return 1
       fi
       ZAQ_BUILD_WHY="the 32-bit build, as ZAQ_BUILD=32 asks"
@@ -49,7 +60,7 @@ zaq_choose_build() {
       if zaq_runs_32bit; then
         ZAQ_BUILD=32 ZAQ_BUILD_WHY="the 32-bit build: this machine runs 32-bit programs"
       else
-        ZAQ_BUILD=64 ZAQ_BUILD_WHY="the 64-bit build: this machine does not run 32-bit programs ($zaq_probe_output)"
+        ZAQ_BUILD=64 ZAQ_BUILD_WHY="the 64-bit build: the 32-bit build cannot run here ($zaq_probe_output)"
       fi
       ;;
     *)

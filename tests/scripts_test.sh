@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks that the README's commands hold up in ordinary hands: a run interrupted and run again,
-# a half-made Wine prefix, the user's own Wine settings, two runs at once, and a clone under a
+# Checks that the README's commands hold up in ordinary hands: a package mirror out of step, a
+# run interrupted and run again, a half-made Wine prefix, the user's own Wine settings, two runs at once, and a clone under a
 # path with Cyrillic letters and a space, whose DLL must be byte-identical to this one's.
 # Run by scripts/test.sh after the suites; prints "N passed, M failed" last.
 set -uo pipefail
@@ -54,6 +54,102 @@ start_sleeping_run() {
   pid=$!
   wait_for_process "^sleep $1\$"
 }
+
+# install-deps.sh against stand-ins for the package tools, which log every call and never reach
+# the real ones. FAKE_INSTALLED lists the packages installed, FAKE_UNINSTALLABLE those apt cannot
+# install ("all": none can), FAKE_UPDATE_FAILURES how many updates fail for one index.
+fake=$work/fake-apt
+mkdir -p "$fake"
+cat >"$fake/dpkg-query" <<'EOF_'
+#!/bin/bash
+for installed in $FAKE_INSTALLED; do
+  [ "$installed" = "${!#}" ] && printf 'install ok installed' && exit 0
+done
+exit 1
+EOF_
+cat >"$fake/dpkg" <<'EOF_'
+#!/bin/bash
+echo "dpkg $*" >>"$FAKE_LOG"
+[ "$1" = --print-foreign-architectures ] && echo i386
+exit 0
+EOF_
+cat >"$fake/id" <<'EOF_'
+#!/bin/bash
+echo 0
+EOF_
+cat >"$fake/apt-get" <<'EOF_'
+#!/bin/bash
+echo "apt-get $*" >>"$FAKE_LOG"
+if [ "$1" = update ]; then
+  failures=$(cat "$FAKE_LOG.updates" 2>/dev/null || echo 0)
+  echo $((failures + 1)) >"$FAKE_LOG.updates"
+  [ "$failures" -ge "${FAKE_UPDATE_FAILURES:-0}" ] && exit 0
+  echo "E: Failed to fetch http://mirror.invalid/dists/x-security/main/binary-i386/Packages.xz  File has unexpected size (1 != 2). Mirror sync in progress?"
+  echo "E: Some index files failed to download. They have been ignored, or old ones used instead."
+  exit 100
+fi
+for package in "$@"; do
+  case " $FAKE_UNINSTALLABLE " in
+    " all " | *" $package "*)
+      echo "E: Unable to correct problems, you have held broken packages."
+      exit 100
+      ;;
+  esac
+done
+exit 0
+EOF_
+chmod +x "$fake"/*
+all_packages="cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine
+  wine32:i386 wine64 xvfb xauth googletest python3 fonts-wine procps"
+note=$(zaq_build_dir 32)/.zaq-wine32-unavailable
+# fake_install LOG [VAR=VALUE...]: install-deps.sh with the stand-ins; returns its status.
+fake_install() {
+  local log=$1
+  shift
+  rm -f "$work/apt-calls" "$work/apt-calls.updates"
+  env PATH="$fake:$PATH" FAKE_LOG="$work/apt-calls" ZAQ_APT_RETRY_SECONDS=0 FAKE_INSTALLED= \
+    FAKE_UNINSTALLABLE= FAKE_UPDATE_FAILURES=0 "$@" "$zaq_root/scripts/install-deps.sh" >"$log" 2>&1
+}
+# The build the scripts would choose with no 32-bit Wine loader, and why; or the refusal.
+choose_without_loader() {
+  env ZAQ_WINE32_LOADER=/nonexistent bash -c 'source "$1"; zaq_choose_build && echo "$ZAQ_BUILD: $ZAQ_BUILD_WHY"' \
+    _ "$zaq_root/scripts/build-kind.sh" 2>&1
+}
+chooses_64_saying_why() {
+  ZAQ_BUILD= choose_without_loader | grep -q '^64: .*wine32:i386 cannot be installed: Unable to correct problems'
+}
+refuses_32_saying_why() {
+  local said status=0
+  said=$(ZAQ_BUILD=32 choose_without_loader) || status=$?
+  [ $status -ne 0 ] && grep -q 'ZAQ_BUILD=32 .* cannot run here: wine32:i386 cannot be installed: Unable' <<<"$said"
+}
+fails() { ! "$@"; }
+
+check "nothing missing: no package tool is asked" fake_install "$work/apt.log" FAKE_INSTALLED="$all_packages"
+check "... not even apt-get update" test ! -e "$work/apt-calls"
+
+check "an update failing for one index still installs" fake_install "$work/apt.log" FAKE_UPDATE_FAILURES=1
+check "... saying which index failed and why" grep -q "could not fetch http://mirror.invalid/.*binary-i386/Packages.xz: File has unexpected size" "$work/apt.log"
+check "... trying the update once more" test "$(grep -c '^apt-get update' "$work/apt-calls")" = 2
+check "... and installing everything" grep -q "^apt-get install .*wine32:i386" "$work/apt-calls"
+
+check "an update failing every time still installs" fake_install "$work/apt.log" FAKE_UPDATE_FAILURES=9
+check "... after two tries" test "$(grep -c '^apt-get update' "$work/apt-calls")" = 2
+
+check "wine32:i386 that cannot be installed: the rest is installed" fake_install "$work/apt.log" \
+  FAKE_UPDATE_FAILURES=9 FAKE_UNINSTALLABLE=wine32:i386
+check "... without wine32:i386" bash -c "grep '^apt-get install' '$work/apt-calls' | tail -n 1 | grep -v -q wine32 && grep -q ' wine64 ' '$work/apt-calls'"
+check "... saying the 64-bit build runs, with apt's reason" grep -q "wine32:i386 cannot be installed (Unable to correct problems, you have held broken packages.); installed the rest; the 64-bit build runs" "$work/apt.log"
+check "... which the build choice repeats" chooses_64_saying_why
+check "... and ZAQ_BUILD=32 then fails with that reason" refuses_32_saying_why
+check "once wine32:i386 can be installed, the next run installs it" fake_install "$work/apt.log" \
+  FAKE_INSTALLED="${all_packages/wine32:i386/}"
+check "... alone" grep -q "^apt-get install .* wine32:i386$" "$work/apt-calls"
+check "... and the kept reason is gone" test ! -e "$note"
+
+check "nothing installable: a non-zero status" fails fake_install "$work/apt.log" FAKE_UNINSTALLABLE=all
+check "... saying which packages and apt's reason" grep -q "cannot install cmake make .* procps: Unable to correct problems" "$work/apt.log"
+check "... and no reason kept for the build choice" test ! -e "$note"
 
 # A first run interrupted while it makes the prefix, two seconds after it says so.
 env --default-signal=INT setsid "$with_wine" true >"$work/first.log" 2>&1 &
