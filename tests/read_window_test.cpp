@@ -2,9 +2,11 @@
 // one read per article writes, whatever the spans and whatever the buffer's bound.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "export/article_reader.h"
+#include "state/module_state.h"
 #include "test_host.h"
 
 namespace {
@@ -61,6 +63,12 @@ std::vector<ArticleSpan> RandomSpans(std::mt19937& random, DWORD fileBytes)
     return spans;
 }
 
+// A tag remover that makes the text longer, as a host's may (an entity spelt out, say).
+void AppendThreeUnits(WCHAR* text)
+{
+    lstrcatW(text, L"+++");
+}
+
 // The host reads its article file at every call the plug-in makes into it (StripTags for each
 // article, the status line), as a dictionary program looking words up may.
 TEST(ReadWindow, WritesWhatOneReadPerArticleWrites)
@@ -74,6 +82,7 @@ TEST(ReadWindow, WritesWhatOneReadPerArticleWrites)
     host.SetArticles({text});
 
     for (int list = 0; list < 40; ++list) {
+        host.afterStrip = list % 2 == 0 ? nullptr : AppendThreeUnits;
         host.spans = RandomSpans(random, fileBytes);
         host.count = DWORD(host.spans.size());
         std::string reference;
@@ -91,6 +100,42 @@ TEST(ReadWindow, WritesWhatOneReadPerArticleWrites)
             }
             EXPECT_EQ(reference, host.ReadOutput(L"out.txt"));
             EXPECT_EQ(referenceBoxes, Texts(run)) << "the same warning, or the same success";
+        }
+    }
+    SetReadBufferBound(kReadBufferBound);
+}
+
+// A tag remover that lengthens the text never writes into the next article: every article has
+// TextBuffer's room to grow, however the file was read. One that fills all of that room and
+// leaves no NUL has failed: the article is cut at the room's end, with the warning.
+TEST(ReadWindow, ATagRemoverThatLengthensTheTextTouchesNoOtherArticle)
+{
+    TestHost host;
+    const std::string five = Utf16(L"пять!");
+    host.SetArticlesAt({{0, five}, {100, five}, {200, five}});
+    const std::string lengthened = Utf16(L"пять!+");
+    const std::string filled = Utf16(std::wstring(kTextBufferUnits - 1, L'x'));
+    struct Case {
+        void (*afterStrip)(WCHAR*);
+        std::string expected;
+        std::wstring box;
+    };
+    const Case cases[] = {
+        {[](WCHAR* text) { lstrcatW(text, L"+"); },
+         ExpectedFile(L"X", {lengthened, lengthened, lengthened}, 3), L"Данные в файл записаны успешно!"},
+        {[](WCHAR* text) {
+             if (text == State.TextBuffer) std::fill(text, text + kTextBufferUnits, L'x');
+         },
+         ExpectedFile(L"X", {filled, filled, filled}, 3), L"Не все статьи удалось прочитать полностью!"},
+    };
+    for (const Case& c : cases) {
+        host.afterStrip = c.afterStrip;
+        for (DWORD bound : kBounds) {
+            SCOPED_TRACE(bound);
+            SetReadBufferBound(bound);
+            const RunRecord run = host.Run({FileSink, true, L"out.txt"});
+            EXPECT_EQ(c.expected, host.ReadOutput(L"out.txt"));
+            EXPECT_EQ(std::vector<std::wstring>{c.box}, Texts(run));
         }
     }
     SetReadBufferBound(kReadBufferBound);

@@ -10,6 +10,7 @@ namespace {
 const std::wstring kSuccess = L"Данные в файл записаны успешно!";
 const std::wstring kWriteError = L"Ошибка записи в файл!";
 const std::wstring kIncomplete = L"Не все статьи удалось прочитать полностью!";
+const std::wstring kPaneIncomplete = L"Не все статьи удалось вывести в окно!";
 const std::wstring kNoList = L"Не удалось получить список статей словаря!";
 const std::wstring kSorting = L"Сортировка статей по размеру";
 const std::wstring kWriting = L"Запись данных в файл";
@@ -113,6 +114,31 @@ TEST_F(ExportRun, WindowOutputIntoEachPane)
     EXPECT_EQ("(missing)", host.ReadOutput(L"unused.txt"));
 }
 
+// A pane full at its limit drops what is added without a word: the run stops there with the
+// warning, and adds no total line that would count articles the pane does not hold.
+TEST_F(ExportRun, APaneAtItsLimitEndsTheRunWithTheWarning)
+{
+    host.SetArticles({a6, a2, a4});
+    const std::wstring whole =
+        L"#Отсортированные по размеру статьи словаря X:\r\n\r\nд\r\nче\r\nшесть\r\n\r\n#Всего найдено "
+        L"карточек: 3";
+    struct Case {
+        size_t limit;  // 0: the largest
+        bool whole;
+    };
+    for (const Case c : {Case{0, true}, Case{whole.size(), true}, Case{whole.size() - 1, false},
+                         Case{60, false}, Case{10, false}}) {
+        SCOPED_TRACE(c.limit);
+        host.paneLimit = int(c.limit);
+        const RunRecord run = host.Run({WindowSink, false, L"unused.txt", 2});
+        const std::wstring text = host.PaneText(2);
+        EXPECT_EQ(c.whole ? std::vector<std::wstring>{} : std::vector<std::wstring>{kPaneIncomplete},
+                  Texts(run));
+        EXPECT_EQ(c.whole ? whole.size() : std::min(text.size(), c.limit), text.size());
+        EXPECT_EQ(whole.substr(0, text.size()), text) << "what the pane took, in order";
+    }
+}
+
 // The host owns its windows and may destroy them while a run is under way: the run goes on and
 // writes what it can.
 TEST_F(ExportRun, WindowsTheHostDestroysDuringARun)
@@ -121,22 +147,21 @@ TEST_F(ExportRun, WindowsTheHostDestroysDuringARun)
     const struct {
         const char* what;
         void (*atFirstStrip)(TestHost&);
-        ExportChoice choice;
+        OutputSink sink;
+        int stripCalls;
         std::vector<std::wstring> boxes;
     } cases[] = {
-        {"the status window",
-         [](TestHost& h) { h.DestroyStatusWindow(); },
-         {FileSink, true, L"out.txt"},
-         {kSuccess}},
-        {"the target pane", [](TestHost& h) { h.DestroyPane(1); }, {WindowSink, true, L"unused.txt", 1}, {}},
+        {"the status window", [](TestHost& h) { h.DestroyStatusWindow(); }, FileSink, 3, {kSuccess}},
+        // Nothing more can reach the pane: the run stops at the first article it could not add.
+        {"the target pane", [](TestHost& h) { h.DestroyPane(1); }, WindowSink, 1, {kPaneIncomplete}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         host.atFirstStrip = c.atFirstStrip;
-        const RunRecord run = host.Run(c.choice);
-        EXPECT_EQ(3, run.stripCalls) << "every article was read and handed on";
+        const RunRecord run = host.Run({c.sink, true, L"out.txt", 1});
+        EXPECT_EQ(c.stripCalls, run.stripCalls);
         EXPECT_EQ(c.boxes, Texts(run));
-        if (c.choice.sink != FileSink) continue;
+        if (c.sink != FileSink) continue;
         EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a6}, 3), host.ReadOutput(L"out.txt"));
     }
 }

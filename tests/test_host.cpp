@@ -44,6 +44,7 @@ void __stdcall RecordingStripTags(WCHAR* text)
     record->readBufferAtStrip = ArticleReaderWindowed();
     record->statusAtStrip.push_back(WindowText(HostStatusWindow()));
     StripTags(text);
+    if (current->afterStrip != nullptr) current->afterStrip(text);
 }
 
 BOOL CALLBACK AnswerBox(HWND window, LPARAM)
@@ -172,6 +173,7 @@ RunRecord TestHost::Run(const ExportChoice& choice)
     record = &run;
     CaptureTables();
 
+    for (HWND pane : panes_) SendMessageW(pane, EM_SETLIMITTEXT, WPARAM(paneLimit), 0);
     State.CurrentSink = choice.sink;
     State.StripTagsFlag = choice.stripTags ? 1 : 0;
     State.OutputTarget = choice.sink == WindowSink ? panes_[choice.pane] : nullptr;

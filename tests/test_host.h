@@ -51,6 +51,8 @@ public:
     bool provideFillArticleSpans = true;
     bool busy = false;  // look a word up in the article file at every call of the plug-in into the host
     void (*atFirstStrip)(TestHost& host) = nullptr;  // what the host does in its first StripTags call
+    void (*afterStrip)(WCHAR* text) = nullptr;       // what its StripTags does after removing tags
+    int paneLimit = 0;                               // the panes' text limit in units; 0: the largest
 
     RunRecord Run(const ExportChoice& choice);
     // Captures the host's tables into the module state, as every run does first.

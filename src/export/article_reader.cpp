@@ -42,6 +42,8 @@ constexpr DWORD kEntryBytes = 24;                // byOffset key and its scratch
 // 20 to 3,000 bytes, nearly all alone in their blocks, took 3.8-5.5 s that way against 3.3-3.9 s
 // now (32-bit Wine, runs alternating).
 constexpr DWORD kReadWhenHandedOn = MAXDWORD;  // never a count of bytes in the window
+constexpr DWORD kNoSlot = MAXDWORD;            // the slot offset of an article larger than the window
+constexpr DWORD kLargeTextGrain = 64u << 10;
 
 struct Reader {
     DWORD bound = kReadBufferBound;  // 0: one seek and one read per article
@@ -88,11 +90,13 @@ WCHAR* ArticleBuffer(DWORD size)
         reader.largeText = nullptr;
         reader.largeTextBytes = 0;
     }
-    if (needed > MAXDWORD) return nullptr;
-    void* memory = VirtualAlloc(nullptr, SIZE_T(needed), MEM_COMMIT, PAGE_READWRITE);
+    // Rounded up, so that articles of ascending size take it again only every 64 KiB.
+    const ULONGLONG rounded = (needed + kLargeTextGrain - 1) & ~ULONGLONG(kLargeTextGrain - 1);
+    if (rounded > MAXDWORD) return nullptr;
+    void* memory = VirtualAlloc(nullptr, SIZE_T(rounded), MEM_COMMIT, PAGE_READWRITE);
     if (memory == nullptr) return nullptr;
     reader.largeText = static_cast<WCHAR*>(memory);
-    reader.largeTextBytes = DWORD(needed);
+    reader.largeTextBytes = DWORD(rounded);
     return reader.largeText;
 }
 
@@ -251,6 +255,7 @@ void FetchWindow(DWORD first)
     }
     if (end == first) {  // an article larger than the whole window: read alone
         reader.windowEnd = first + 1;
+        reader.slotOffset[0] = kNoSlot;
         reader.delivered[0] = kReadWhenHandedOn;
         return;
     }
@@ -297,11 +302,42 @@ WCHAR* FetchArticle(DWORD position)
     if (reader.window == nullptr) return ReadAlone(span);
     if (position >= reader.windowEnd || position < reader.windowFirst) FetchWindow(position);
     const DWORD entry = position - reader.windowFirst;
-    if (reader.delivered[entry] == kReadWhenHandedOn) return ReadAlone(span);
+    WCHAR* const slot = reinterpret_cast<WCHAR*>(reader.window + reader.slotOffset[entry]);
+    if (reader.delivered[entry] == kReadWhenHandedOn) {
+        // One too large for TextBuffer is read into its own slot, which has room for it already.
+        if (reader.slotOffset[entry] == kNoSlot || SlotBytes(span.Size) <= sizeof State.TextBuffer)
+            return ReadAlone(span);
+        State.BytesRead = ReadAt(span.Offset, slot, span.Size);
+        return TerminateArticle(slot, span.Size);
+    }
     // Handed on from its slot, not copied into TextBuffer first: that copy was a third of the
-    // plug-in's own copying, and the host's StripTags takes any NUL-terminated text in place.
+    // plug-in's own copying.
     State.BytesRead = reader.delivered[entry];
-    return TerminateArticle(reinterpret_cast<WCHAR*>(reader.window + reader.slotOffset[entry]), span.Size);
+    return TerminateArticle(slot, span.Size);
+}
+
+ArticleRoom FetchArticleWithRoom(DWORD position)
+{
+    WCHAR* text = FetchArticle(position);
+    if (text == State.TextBuffer) return {text, kTextBufferUnits};
+    if (text == reader.largeText) return {text, reader.largeTextBytes / DWORD(sizeof(WCHAR))};
+    // In a slot of the window, whose next article follows right after its NUL: moved out first.
+    const DWORD units = State.BytesRead / sizeof(WCHAR) + 1;
+    WCHAR* room = ArticleBuffer(reader.spans[position].Size);
+    if (room == nullptr) return {TerminateArticle(nullptr, reader.spans[position].Size), kTextBufferUnits};
+    memcpy(room, text, units * sizeof(WCHAR));
+    if (room == State.TextBuffer) return {room, kTextBufferUnits};
+    return {room, reader.largeTextBytes / DWORD(sizeof(WCHAR))};
+}
+
+bool EndsWithinRoom(const ArticleRoom& room)
+{
+    for (DWORD i = 0; i < room.Units; ++i) {
+        if (room.Text[i] == L'\0') return true;
+    }
+    room.Text[room.Units - 1] = L'\0';
+    State.ArticlesIncomplete = 1;
+    return false;
 }
 
 void CloseArticleReader()

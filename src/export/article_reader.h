@@ -20,10 +20,24 @@ void OpenArticleReader(HANDLE file, const ArticleSpan* spans, DWORD count);
 
 // The article at a list position, positions taken in order from 0: NUL-terminated in the read
 // buffer, in TextBuffer, or in a larger buffer of the reader's, valid until the next call.
-// It may be changed in place, as long as it grows no longer. State.BytesRead
+// It may be changed in place, as long as it grows no longer: in the read buffer the next
+// article follows right after it. State.BytesRead
 // holds how many of its bytes arrived, and the run's articles are marked incomplete when that
 // is not all of them. The host may have moved the article file's position since the last call.
 WCHAR* FetchArticle(DWORD position);
+
+// An article with room to grow: in TextBuffer, whose whole room it has, or where it does not
+// fit there, in the reader's larger buffer, made in steps of 64 KiB. For the host's StripTags,
+// which edits the text in place and may make it longer.
+struct ArticleRoom {
+    WCHAR* Text;
+    DWORD Units;  // room, the NUL included
+};
+ArticleRoom FetchArticleWithRoom(DWORD position);
+
+// True when the text still ends within its room; where it does not, it is cut there and the
+// run's articles are marked incomplete, for the host wrote more than it was given.
+bool EndsWithinRoom(const ArticleRoom& room);
 
 // Releases all the reader took; the next run opens it afresh.
 void CloseArticleReader();

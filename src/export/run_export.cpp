@@ -49,8 +49,15 @@ void ExportArticles(const BYTE* record)
     SetStatus(State.TextWriting);
     OpenArticleReader(file, State.SpanList, order.Count);
     for (DWORD i = 0; i < order.Count; ++i) {
-        WCHAR* text = FetchArticle(i);
-        if (stripTags != nullptr) stripTags(text);
+        WCHAR* text;
+        if (stripTags == nullptr) {
+            text = FetchArticle(i);
+        } else {
+            const ArticleRoom room = FetchArticleWithRoom(i);
+            stripTags(room.Text);
+            EndsWithinRoom(room);  // a text cut there marks the run incomplete, reported at the end
+            text = room.Text;
+        }
         if (State.CurrentSink(reinterpret_cast<UINT_PTR>(text)) != 0) return;  // the sink has told the user
         ++State.ArticleCount;
     }

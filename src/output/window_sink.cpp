@@ -1,36 +1,50 @@
 // Appends the export's text to one of the host's edit panes.
 #include <windows.h>
 
-#include "state/module_state.h"
+#include "host/host_tables.h"
+
+// A pane takes no more than its limit (32,767 units unless its owner raised it) and drops the
+// rest without a word, and the host may change or destroy it between our calls: every insertion
+// is checked by the pane's length before and after. At the first one that did not grow it by the
+// text's length the user is warned and the sink fails, so the run stops and no total is added.
 
 namespace {
 
-void Insert(const WCHAR* text)
+LRESULT PaneLength(HWND pane)
 {
-    SendMessageW(static_cast<HWND>(State.OutputTarget), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+    return SendMessageW(pane, WM_GETTEXTLENGTH, 0, 0);
+}
+
+bool Insert(const WCHAR* text)
+{
+    HWND pane = static_cast<HWND>(State.OutputTarget);
+    const LRESULT before = PaneLength(pane);
+    SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+    return PaneLength(pane) - before == lstrlenW(text);
+}
+
+DWORD Fail()
+{
+    ShowHostMessage(State.TextPaneIncomplete, nullptr, MB_ICONWARNING);
+    return 1;
 }
 
 }  // namespace
 
 DWORD WindowSink(UINT_PTR argument)
 {
-    HWND pane = static_cast<HWND>(State.OutputTarget);
     switch (argument) {
         case StartPhase:
-            SetWindowTextW(pane, L"");
-            Insert(State.TextBuffer);
-            break;
+            SetWindowTextW(static_cast<HWND>(State.OutputTarget), L"");
+            return Insert(State.TextBuffer) ? 0 : Fail();
         case FinishPhase:
-            Insert(State.TextTotal);
+            if (!Insert(State.TextTotal)) return Fail();
             *AppendDecimal(State.ArticleCount, State.TextBuffer) = L'\0';
-            Insert(State.TextBuffer);
-            break;
+            return Insert(State.TextBuffer) ? 0 : Fail();
         case AbortPhase:
-            break;
+            return 0;
         default:
-            Insert(reinterpret_cast<const WCHAR*>(argument));
-            Insert(State.TextLineBreak);
-            break;
+            if (!Insert(reinterpret_cast<const WCHAR*>(argument))) return Fail();
+            return Insert(State.TextLineBreak) ? 0 : Fail();
     }
-    return 0;
 }

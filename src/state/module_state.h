@@ -34,6 +34,7 @@ struct ModuleState {
     WCHAR TextArticlesIncomplete[43] = L"Не все статьи удалось прочитать полностью!";
     WCHAR TextNoSpanList[43] = L"Не удалось получить список статей словаря!";
     WCHAR TextNoDictionary[19] = L"Не выбран словарь!";
+    WCHAR TextPaneIncomplete[38] = L"Не все статьи удалось вывести в окно!";
 
     ArticleSpan* SpanList = nullptr;     // this run's ordered spans
     DWORD StripTagsFlag = 0;             // nonzero: articles pass through the host's StripTags
