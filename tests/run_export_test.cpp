@@ -139,30 +139,43 @@ TEST_F(ExportRun, APaneAtItsLimitEndsTheRunWithTheWarning)
     }
 }
 
-// The host owns its windows and may destroy them while a run is under way: the run goes on and
-// writes what it can.
+// The host owns its windows and may destroy them while a run is under way: the run goes on,
+// writes what it can, and its last box still reaches the user, with the host's quit kept for it.
 TEST_F(ExportRun, WindowsTheHostDestroysDuringARun)
 {
-    host.SetArticles({a6, a2, a4});
     const struct {
         const char* what;
         void (*atFirstStrip)(TestHost&);
         OutputSink sink;
         int stripCalls;
         std::vector<std::wstring> boxes;
+        bool quitAfter;
     } cases[] = {
-        {"the status window", [](TestHost& h) { h.DestroyStatusWindow(); }, FileSink, 3, {kSuccess}},
+        {"the status window", [](TestHost& h) { h.DestroyStatusWindow(); }, FileSink, 3, {kSuccess}, false},
         // Nothing more can reach the pane: the run stops at the first article it could not add.
-        {"the target pane", [](TestHost& h) { h.DestroyPane(1); }, WindowSink, 1, {kPaneIncomplete}},
+        {"the target pane", [](TestHost& h) { h.DestroyPane(1); }, WindowSink, 1, {kPaneIncomplete}, false},
+        {"the main window", [](TestHost& h) { h.DestroyMainWindow(false); }, FileSink, 3, {kSuccess}, false},
+        {"the main window, quitting",
+         [](TestHost& h) { h.DestroyMainWindow(true); },
+         FileSink,
+         3,
+         {kSuccess},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        host.atFirstStrip = c.atFirstStrip;
-        const RunRecord run = host.Run({c.sink, true, L"out.txt", 1});
+        TestHost each;
+        each.SetArticles({a6, a2, a4});
+        each.atFirstStrip = c.atFirstStrip;
+        const RunRecord run = each.Run({c.sink, true, L"out.txt", 1});
         EXPECT_EQ(c.stripCalls, run.stripCalls);
         EXPECT_EQ(c.boxes, Texts(run));
+        for (const SeenBox& box : run.boxes) EXPECT_TRUE(box.owner == nullptr || IsWindow(box.owner));
+        MSG quit;
+        EXPECT_EQ(c.quitAfter, PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE)
+            << "the host's quit is still there for its own loop";
         if (c.sink != FileSink) continue;
-        EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a6}, 3), host.ReadOutput(L"out.txt"));
+        EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a6}, 3), each.ReadOutput(L"out.txt"));
     }
 }
 

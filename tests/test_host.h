@@ -82,6 +82,12 @@ public:
     {
         DestroyWindow(panes_[pane]);
     }
+    // With its children, the status window and the panes; a host closing down also posts WM_QUIT.
+    void DestroyMainWindow(bool quit)
+    {
+        DestroyWindow(mainWindow_);
+        if (quit) PostQuitMessage(7);
+    }
 
 private:
     TempFolder folder_;

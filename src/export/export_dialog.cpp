@@ -47,6 +47,16 @@ DWORD ReadSelectedItemWord(HWND list)
     return ReadHostWord(reinterpret_cast<const void*>(cell));
 }
 
+// The file name as the field holds it, cut to the record's room. A text that fills that room was
+// cut, by the field's own limit or by this read, and where the cut left the first half of a
+// surrogate pair that half goes too, so the name never ends in half a character.
+void ReadFileName(HWND dialog)
+{
+    const UINT units = GetDlgItemTextW(dialog, IDC_FILE_NAME, State.FileName, kFileNameUnits);
+    if (units != kFileNameUnits - 1 || !IS_HIGH_SURROGATE(State.FileName[units - 1])) return;
+    State.FileName[units - 1] = L'\0';
+}
+
 void OnOk(HWND dialog)
 {
     const DWORD record = ReadSelectedItemWord(GetDlgItem(dialog, IDC_DICTIONARY_LIST));
@@ -58,7 +68,7 @@ void OnOk(HWND dialog)
     if (State.CurrentSink == WindowSink) {
         State.OutputTarget = HostHandle(ReadSelectedItemWord(static_cast<HWND>(State.OutputTarget)));
     }
-    GetDlgItemTextW(dialog, IDC_FILE_NAME, State.FileName, kFileNameUnits);
+    ReadFileName(dialog);
     RunExport(dialog, static_cast<const BYTE*>(HostAddress(record)));
 }
 

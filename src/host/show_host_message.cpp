@@ -1,7 +1,17 @@
-// Message boxes for the user, owned by the host's main window.
+// Message boxes for the user, owned by the host's main window while it exists.
 #include "host/host_tables.h"
 
 int ShowHostMessage(const WCHAR* text, const WCHAR* caption, UINT style)
 {
-    return MessageBoxW(HostMainWindow(), text, caption, style);
+    // The host may have destroyed its main window during the run; Windows refuses a box whose
+    // owner is gone, so the box then stands on its own.
+    HWND owner = HostMainWindow();
+    if (!IsWindow(owner)) owner = nullptr;
+    // A host that destroys its main window usually posts WM_QUIT too, and that would end the
+    // box's own message loop before the user saw it: hold the quit back until the box is answered.
+    MSG quit;
+    const BOOL quitting = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    const int answer = MessageBoxW(owner, text, caption, style);
+    if (quitting) PostQuitMessage(int(quit.wParam));
+    return answer;
 }
