@@ -38,6 +38,16 @@ std::vector<ArticleSpan> FastSorted(std::vector<ArticleSpan> spans)
     return spans;
 }
 
+std::vector<ArticleSpan> SortedInBatches(std::vector<ArticleSpan> spans, uint32_t batch)
+{
+    SortBySizeInBatches(spans.data(), uint32_t(spans.size()), batch);
+    return spans;
+}
+
+// Batches of one, a few and more than the list, so that merges meet every kind of size: only in
+// the ordered part, only in the batch, in both.
+const uint32_t kSmallBatches[] = {1, 2, 3, 7, 64};
+
 TEST(SizeSort, FastPathMatchesExchangeSortOnRandomLists)
 {
     std::mt19937 random(20261208);
@@ -55,6 +65,10 @@ TEST(SizeSort, FastPathMatchesExchangeSortOnRandomLists)
         ExchangeSortBySize(expected.data(), count);
         const std::vector<ArticleSpan> actual = FastSorted(SpansOfSizes(sizes));
         ASSERT_EQ(Offsets(expected), Offsets(actual)) << "round " << round;
+        for (uint32_t batch : kSmallBatches) {
+            ASSERT_EQ(Offsets(expected), Offsets(SortedInBatches(SpansOfSizes(sizes), batch)))
+                << "round " << round << ", batches of " << batch;
+        }
     }
 }
 
@@ -69,6 +83,10 @@ TEST(SizeSort, FastPathMatchesExchangeSortOnLargerLists)
             ExchangeSortBySize(expected.data(), count);
             ASSERT_EQ(Offsets(expected), Offsets(FastSorted(SpansOfSizes(sizes))))
                 << count << " spans, " << distinct << " sizes";
+            for (uint32_t batch : {7u, 100u, 0u}) {
+                ASSERT_EQ(Offsets(expected), Offsets(SortedInBatches(SpansOfSizes(sizes), batch)))
+                    << count << " spans, " << distinct << " sizes, batches of " << batch;
+            }
         }
     }
 }
@@ -82,6 +100,23 @@ TEST(SizeSort, FastPathStaysInItsScratchOnLargeLists)
             for (uint32_t i = 0; i < count; ++i) sizes.push_back(random() % sizeRange);
             const std::vector<ArticleSpan> sorted = FastSorted(SpansOfSizes(sizes));
             for (uint32_t i = 1; i < count; ++i) ASSERT_LE(sorted[i - 1].Size, sorted[i].Size);
+        }
+    }
+}
+
+// Lists of many batches, against the fast path: uniform sizes, heavy ties, one size, and sizes
+// that need every bit.
+TEST(SizeSort, BatchesMatchTheFastPathOnLargeLists)
+{
+    std::mt19937 random(11);
+    for (uint32_t count : {20000u, 100000u}) {
+        for (uint32_t sizeRange : {1u, 16u, 3000u, 0xFFFFFFFFu}) {
+            std::vector<uint32_t> sizes;
+            for (uint32_t i = 0; i < count; ++i)
+                sizes.push_back(sizeRange == 16 ? 100 + 90 * (random() % 16) : random() % sizeRange);
+            ASSERT_EQ(Offsets(FastSorted(SpansOfSizes(sizes))),
+                      Offsets(SortedInBatches(SpansOfSizes(sizes), 0)))
+                << count << " spans, sizes below " << sizeRange;
         }
     }
 }

@@ -4,6 +4,12 @@
 #include "export/size_sort.h"
 #include "host/host_tables.h"
 
+namespace {
+
+constexpr DWORD kExchangeSortMost = 2048;
+
+}  // namespace
+
 void SortSpansBySize(ArticleSpan* spans, DWORD count)
 {
     if (count < 2) return;
@@ -11,7 +17,12 @@ void SortSpansBySize(ArticleSpan* spans, DWORD count)
     void* scratch =
         scratchBytes == 0 ? nullptr : VirtualAlloc(nullptr, scratchBytes, MEM_COMMIT, PAGE_READWRITE);
     if (scratch == nullptr) {
-        ExchangeSortBySize(spans, count);
+        // The literal sort only where it is quick anyway: a few milliseconds at this count.
+        if (count <= kExchangeSortMost) {
+            ExchangeSortBySize(spans, count);
+        } else {
+            SortBySizeInBatches(spans, count, 0);
+        }
         return;
     }
     FastSortBySize(spans, count, scratch);

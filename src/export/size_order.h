@@ -13,5 +13,6 @@ struct SizeOrder {
 // Has the host fill a span list for the record and sorts it by size.
 SizeOrder BuildSizeOrder(const BYTE* record);
 
-// Sorts spans by size in the exchange sort's order, fast when scratch memory can be had.
+// Sorts spans by size in the exchange sort's order: fast when scratch memory can be had, and in
+// batches through a small static area when it cannot.
 void SortSpansBySize(ArticleSpan* spans, DWORD count);

@@ -5,8 +5,8 @@
 
 #include "host/article_span.h"
 
-// The literal exchange sort: O(n^2), in place. It defines the tie order and is the fallback
-// when no scratch memory can be had.
+// The literal exchange sort: O(n^2), in place. It defines the tie order and, for short lists,
+// is the fallback when no scratch memory can be had.
 void ExchangeSortBySize(ArticleSpan* spans, uint32_t count);
 
 // Bytes of scratch memory FastSortBySize needs for count spans; 0 when that does not fit in 32 bits.
@@ -14,6 +14,11 @@ uint32_t FastSortScratchBytes(uint32_t count);
 
 // The same permutation as ExchangeSortBySize in O(n log n), using scratch of FastSortScratchBytes(count).
 void FastSortBySize(ArticleSpan* spans, uint32_t count, void* scratch);
+
+// The same permutation in batches of at most batch spans (0 or more than 4096: 4096), using only
+// a static area of 128 KiB: for hosts that cannot spare the fast path's scratch. O(n log batch +
+// n^2 / batch); smaller batches are for tests.
+void SortBySizeInBatches(ArticleSpan* spans, uint32_t count, uint32_t batch);
 
 // The two ways the fast path orders the m entries of one size. Members are numbered 0..m-1 in
 // host order; smallerBefore[k] is the number of smaller entries before member k in the host's
