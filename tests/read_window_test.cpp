@@ -11,8 +11,9 @@
 
 namespace {
 
-// Bounds from none (one read per article) through windows of a few articles to the default.
-const DWORD kBounds[] = {0, 12u << 10, 40u << 10, 256u << 10, 3u << 20, kReadBufferBound};
+// Bounds from none (one read per article) through windows of a few articles to the default,
+// which holds these whole lists in one window.
+const DWORD kBounds[] = {0, 12u << 10, 40u << 10, 256u << 10, 3u << 20, kAutomaticReadBufferBound};
 
 // A list of every kind of span over a file of fileBytes: runs of near neighbours, far jumps,
 // repeats and overlaps of earlier spans, spans running past the end or lying wholly beyond
@@ -93,6 +94,9 @@ TEST(ReadWindow, WritesWhatOneReadPerArticleWrites)
             const RunRecord run = host.Run({FileSink, true, L"out.txt"});
             EXPECT_EQ(bound != 0, run.readBufferAtStrip);
             EXPECT_FALSE(ArticleReaderHoldsMemory()) << "released at run end";
+            if (bound == kAutomaticReadBufferBound) {
+                EXPECT_EQ(1u, LastReadingCounts().Windows) << "the whole list in one window";
+            }
             if (bound == 0) {
                 reference = host.ReadOutput(L"out.txt");
                 referenceBoxes = Texts(run);
@@ -102,7 +106,7 @@ TEST(ReadWindow, WritesWhatOneReadPerArticleWrites)
             EXPECT_EQ(referenceBoxes, Texts(run)) << "the same warning, or the same success";
         }
     }
-    SetReadBufferBound(kReadBufferBound);
+    SetReadBufferBound(kAutomaticReadBufferBound);
 }
 
 // A tag remover that lengthens the text never writes into the next article: every article has
@@ -138,7 +142,7 @@ TEST(ReadWindow, ATagRemoverThatLengthensTheTextTouchesNoOtherArticle)
             EXPECT_EQ(std::vector<std::wstring>{c.box}, Texts(run));
         }
     }
-    SetReadBufferBound(kReadBufferBound);
+    SetReadBufferBound(kAutomaticReadBufferBound);
 }
 
 TEST(ReadWindow, OffsetsFromTwoGibibytesUpAndPastFour)
@@ -153,7 +157,7 @@ TEST(ReadWindow, OffsetsFromTwoGibibytesUpAndPastFour)
         EXPECT_EQ(ExpectedFile(L"X", {a2, a4, crossing}, 3), host.ReadOutput(L"out.txt"));
         EXPECT_EQ(std::vector<std::wstring>{L"Данные в файл записаны успешно!"}, Texts(run));
     }
-    SetReadBufferBound(kReadBufferBound);
+    SetReadBufferBound(kAutomaticReadBufferBound);
 }
 
 }  // namespace

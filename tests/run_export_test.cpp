@@ -1,7 +1,12 @@
 // The export run through both outputs, with a real article file, real windows and real message boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <vector>
+
 #include "export/article_reader.h"
+#include "import_hooks.h"
 #include "state/module_state.h"
 #include "test_host.h"
 
@@ -322,6 +327,77 @@ TEST_F(ExportRun, ManyArticlesAndAVeryLongName)
         EXPECT_EQ(before.ModuleInstance, State.ModuleInstance) << "nothing written past TextBuffer";
         EXPECT_EQ(0, memcmp(before.HostFunctions, State.HostFunctions, sizeof State.HostFunctions));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A host whose address space is nearly full, as the plug-in's code sees it through this
+// program's imports: the system reports little free, and no piece larger than largestPiece can
+// be had. (Really filling a 64-bit process's space makes Wine itself run out of memory.)
+class CrowdedAddressSpace {
+public:
+    CrowdedAddressSpace(SIZE_T largestPiece, DWORDLONG free)
+    {
+        largestPiece_ = largestPiece;
+        free_ = free;
+        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "VirtualAlloc", &LimitedVirtualAlloc,
+                     realVirtualAlloc_);
+        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "GlobalMemoryStatusEx", &ReportedMemoryStatus,
+                     realMemoryStatus_);
+    }
+    ~CrowdedAddressSpace()
+    {
+        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "VirtualAlloc",
+                   reinterpret_cast<void*>(realVirtualAlloc_));
+        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "GlobalMemoryStatusEx",
+                   reinterpret_cast<void*>(realMemoryStatus_));
+    }
+
+private:
+    static LPVOID WINAPI LimitedVirtualAlloc(LPVOID address, SIZE_T bytes, DWORD type, DWORD protection)
+    {
+        if (bytes > largestPiece_) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        return realVirtualAlloc_(address, bytes, type, protection);
+    }
+    static BOOL WINAPI ReportedMemoryStatus(LPMEMORYSTATUSEX status)
+    {
+        if (!realMemoryStatus_(status)) return FALSE;
+        status->ullAvailVirtual = std::min(status->ullAvailVirtual, free_);
+        return TRUE;
+    }
+    static inline SIZE_T largestPiece_;
+    static inline DWORDLONG free_;
+    static inline decltype(&VirtualAlloc) realVirtualAlloc_ = VirtualAlloc;
+    static inline decltype(&GlobalMemoryStatusEx) realMemoryStatus_ = GlobalMemoryStatusEx;
+};
+
+// Neither the read buffer for the whole list nor the fast ordering's scratch can be had: the
+// reader takes a smaller buffer and the ordering its small static area, and the file is the same.
+TEST_F(ExportRun, AHostWithItsAddressSpaceNearlyFullGetsTheSameFile)
+{
+    std::mt19937 random(5);
+    std::vector<std::string> articles;
+    for (int i = 0; i < 60000; ++i) articles.push_back(Utf16(std::wstring(1 + random() % 40, L'а' + i % 32)));
+    host.SetArticles(articles);
+    const RunRecord roomy = host.Run({FileSink, false, L"roomy.txt"});
+    ASSERT_EQ(std::vector<std::wstring>{kSuccess}, Texts(roomy));
+    ASSERT_EQ(1u, LastReadingCounts().Windows);
+
+    RunRecord crowded;
+    ReadingCounts counts;
+    {
+        const CrowdedAddressSpace space(1u << 20, 24u << 20);
+        crowded = host.Run({FileSink, false, L"crowded.txt"});
+        counts = LastReadingCounts();
+    }
+    EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(crowded));
+    EXPECT_GT(counts.Windows, 1u) << "a smaller read buffer";
+    EXPECT_EQ(host.ReadOutput(L"roomy.txt"), host.ReadOutput(L"crowded.txt"));
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ constexpr DWORD kNoSlot = MAXDWORD;            // the slot offset of an article 
 constexpr DWORD kLargeTextGrain = 64u << 10;
 
 struct Reader {
-    DWORD bound = kReadBufferBound;  // 0: one seek and one read per article
+    DWORD bound = kAutomaticReadBufferBound;  // 0: one seek and one read per article
     HANDLE file = nullptr;
     const ArticleSpan* spans = nullptr;
     DWORD count = 0;
@@ -67,9 +67,12 @@ struct Reader {
     DWORD windowEntries = 0;
     DWORD windowFirst = 0;  // list positions held now: windowFirst up to windowEnd
     DWORD windowEnd = 0;
+
+    ReadingCounts counts = {0, 0};
 };
 
 Reader reader;
+ReadingCounts lastCounts = {0, 0};  // the last closed run's
 
 // An article's room in the window: its bytes, an odd one made even, and a NUL unit, so that it
 // is handed on where it lies, aligned and terminated.
@@ -125,7 +128,9 @@ DWORD ReadAt(DWORD offset, void* dest, DWORD bytes)
     const DWORD low = SetFilePointer(reader.file, LONG(offset), &high, FILE_BEGIN);
     if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return 0;
     DWORD got = 0;
-    return ReadFile(reader.file, dest, bytes, &got, nullptr) ? got : 0;
+    if (!ReadFile(reader.file, dest, bytes, &got, nullptr)) return 0;
+    reader.counts.BytesRead += got;
+    return got;
 }
 
 WCHAR* ReadAlone(const ArticleSpan& span)
@@ -178,16 +183,45 @@ bool Take(const Layout& layout)
     return true;
 }
 
-// Takes the read buffer for the list: whole pages, enough for every article, within the bound;
-// then ever smaller where the host's address space has no room for one piece that large.
+// The bound of an automatic read buffer: a quarter of the address space the process has free
+// now, and no more than kReadBufferMost; 16 MiB where the system does not say.
+ULONGLONG AutomaticBound()
+{
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status)) return 16u << 20;
+    return std::min<ULONGLONG>(status.ullAvailVirtual / 4, kReadBufferMost);
+}
+
+// The largest power of two below bytes.
+ULONGLONG PowerOfTwoBelow(ULONGLONG bytes)
+{
+    ULONGLONG power = 1;
+    while (power * 2 < bytes) power *= 2;
+    return power;
+}
+
+// Takes the read buffer for the list: the whole list in one window where the bound allows it,
+// else the largest layout within the bound, then within each power of two below, where the
+// host's address space has no room for one piece that large.
 void TakeReadBuffer()
 {
     if (reader.bound == 0 || reader.count == 0) return;
+    const ULONGLONG bound = reader.bound == kAutomaticReadBufferBound ? AutomaticBound() : reader.bound;
     ULONGLONG articleBytes = 0;
     for (DWORD i = 0; i < reader.count; ++i) articleBytes += SlotBytes(reader.spans[i].Size);
-    const ULONGLONG needed = std::max<ULONGLONG>((articleBytes + 4095) & ~4095ull, kMinimumWindowBytes);
-    Layout layout = LayoutWithin(DWORD(std::min<ULONGLONG>(needed, reader.bound)), reader.bound);
-    for (; layout.window >= kMinimumWindowBytes; layout = LayoutFor(layout.window / 4)) {
+    articleBytes = std::max<ULONGLONG>((articleBytes + 7) & ~7ull, kMinimumWindowBytes);
+    const ULONGLONG wholeBytes = articleBytes + std::min<ULONGLONG>(articleBytes, kStagingBytes) +
+                                 ULONGLONG(reader.count) * kEntryBytes;
+    if (wholeBytes <= bound) {
+        const DWORD window = DWORD(articleBytes);
+        if (Take({window, std::min(window, kStagingBytes), reader.count})) return;
+    }
+    const DWORD window = DWORD(std::min<ULONGLONG>(articleBytes, MAXDWORD));
+    for (ULONGLONG bytes = std::min(bound, wholeBytes); bytes >= kMinimumWindowBytes;
+         bytes = PowerOfTwoBelow(bytes)) {
+        const Layout layout = LayoutWithin(window, DWORD(std::min<ULONGLONG>(bytes, MAXDWORD)));
+        if (layout.window < kMinimumWindowBytes) return;
         if (Take(layout)) return;
     }
 }
@@ -246,6 +280,7 @@ void ReadBlock(const ArticleSpan* window, DWORD from, DWORD to, DWORD start, ULO
 void FetchWindow(DWORD first)
 {
     reader.windowFirst = first;
+    ++reader.counts.Windows;
     DWORD end = first, used = 0;
     while (end < reader.count && end - first < reader.windowEntries &&
            SlotBytes(reader.spans[end].Size) <= reader.windowBytes - used) {
@@ -345,6 +380,7 @@ void CloseArticleReader()
     // Both regions were reserved by this run: releasing them cannot fail.
     if (reader.window != nullptr) VirtualFree(reader.window, 0, MEM_RELEASE);
     if (reader.largeText != nullptr) VirtualFree(reader.largeText, 0, MEM_RELEASE);
+    lastCounts = reader.counts;
     const DWORD bound = reader.bound;
     reader = Reader();
     reader.bound = bound;
@@ -353,6 +389,11 @@ void CloseArticleReader()
 void SetReadBufferBound(DWORD bytes)
 {
     reader.bound = bytes;
+}
+
+ReadingCounts LastReadingCounts()
+{
+    return lastCounts;
 }
 
 bool ArticleReaderWindowed()

@@ -5,13 +5,14 @@
 
 #include "host/article_span.h"
 
-// The most the run's read buffer may take: the plug-in lives in a 32-bit host's 2 GiB of address
-// space, whose own memory matters more than our speed. 16 MiB is under 1% of it and is held only
-// while a run lasts. A larger buffer saves passes over the article file: under 32-bit Wine a
-// 156 MB dictionary's export took 0.32-0.38 s with 64 MiB against 0.41-0.49 s with 16 MiB (under
-// 64-bit Wine on a machine whose page faults cost 10 us, the fresh pages ate the gain). Where
-// that much cannot be had in one piece a smaller buffer is taken.
-constexpr DWORD kReadBufferBound = 16u << 20;
+// The read buffer is sized at each run to the work and to what the host can spare: as large as
+// the ordered list needs (every article's slot, the window's keys and the staging area), so that
+// one window reads each block of the article file once, but no larger than a quarter of the
+// address space the process has free at that moment, nor than kReadBufferMost. Where a piece
+// that large cannot be had, the largest layout within each power of two below it is tried in
+// turn, through 16 MiB down to the smallest window; below that, one read per article.
+constexpr DWORD kAutomaticReadBufferBound = MAXDWORD;
+constexpr DWORD kReadBufferMost = 512u << 20;
 
 // Starts reading the list's articles from the article file. Takes the run's read buffer, no
 // larger than the articles need nor than the bound; where none can be had, each article is
@@ -42,8 +43,17 @@ bool EndsWithinRoom(const ArticleRoom& room);
 // Releases all the reader took; the next run opens it afresh.
 void CloseArticleReader();
 
-// The read buffer's bound for the runs to come; 0 reads one article at a time.
+// The read buffer's bound for the runs to come: kAutomaticReadBufferBound (the default) sizes it
+// as above; other values are a fixed bound in bytes, for tests; 0 reads one article at a time.
 void SetReadBufferBound(DWORD bytes);
+
+// What the last run's reading took, kept after the reader is closed: windows of the list made
+// (0 where each article was read on its own) and bytes read from the article file.
+struct ReadingCounts {
+    DWORD Windows;
+    ULONGLONG BytesRead;
+};
+ReadingCounts LastReadingCounts();
 
 // Whether the reader holds a read buffer now, and whether it holds any memory at all.
 bool ArticleReaderWindowed();
