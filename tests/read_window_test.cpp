@@ -94,6 +94,7 @@ TEST(ReadWindow, WritesWhatOneReadPerArticleWrites)
             const RunRecord run = host.Run({FileSink, true, L"out.txt"});
             EXPECT_EQ(bound != 0, run.readBufferAtStrip);
             EXPECT_FALSE(ArticleReaderHoldsMemory()) << "released at run end";
+            EXPECT_FALSE(run.readerMemoryAtBox) << "released before the closing box";
             if (bound == kAutomaticReadBufferBound) {
                 EXPECT_EQ(1u, LastReadingCounts().Windows) << "the whole list in one window";
             }

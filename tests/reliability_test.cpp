@@ -65,15 +65,15 @@ protected:
 
 TEST_F(Reliability, EverySystemCallOfARunFailedInTurn)
 {
-    // 40 articles of 1,000 to 2,950 bytes: the output takes more than one block to write.
+    // 40 articles of 30,000 to 31,950 bytes: the output takes more than one block of 1 MiB to write.
     std::vector<std::string> entries;
     for (int i = 0; i < 40; ++i)
-        entries.push_back(std::string(500 + (i * 37) % 976, char('a' + i % 26)) + "\n");
+        entries.push_back(std::string(15000 + (i * 37) % 976, char('a' + i % 26)) + "\n");
     const std::wstring dictionary = WriteDictd(L"R", entries);
 
     // The articles read in one block; in windows of a few articles, through a read buffer of at
-    // most 16 KiB; and one at a time, with no read buffer at all.
-    for (const WCHAR* reading : {L"", L" --read-buffer-limit 16384", L" --read-buffer-limit 0"}) {
+    // most 128 KiB; and one at a time, with no read buffer at all.
+    for (const WCHAR* reading : {L"", L" --read-buffer-limit 131072", L" --read-buffer-limit 0"}) {
         SCOPED_TRACE(reading);
         FailEveryCallInTurn(dictionary + reading);
     }

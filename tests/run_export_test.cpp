@@ -269,7 +269,7 @@ TEST_F(ExportRun, WriteFailuresShowOneErrorAndNoSuccess)
         size_t articles;
         bool stopsEarly;  // the failure is found while articles are still being read
     };
-    for (const Case c : {Case{"found at the end", 3, false}, Case{"found midway", 400, true}}) {
+    for (const Case c : {Case{"found at the end", 3, false}, Case{"found midway", 3000, true}}) {
         std::vector<std::string> articles;
         for (size_t i = 0; i < c.articles; ++i) articles.push_back(std::string(1000, 'x'));
         host.SetArticles(articles);

@@ -51,6 +51,7 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM)
 {
     if (!IsActiveDialog(window)) return TRUE;
     record->boxes.push_back(ReadMessageBox(window));
+    record->readerMemoryAtBox = record->readerMemoryAtBox || ArticleReaderHoldsMemory();
     PostMessageW(window, WM_COMMAND, IDOK, 0);
     return TRUE;
 }

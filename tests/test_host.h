@@ -23,6 +23,7 @@ struct RunRecord {
     int stripCalls = 0;
     bool dialogEnabledDuringRun = false;
     bool readBufferAtStrip = false;  // the run held a read buffer when StripTags was called
+    bool readerMemoryAtBox = false;  // the reader held memory while a message box was up
 };
 
 // The texts of the message boxes a run showed, in order.

@@ -69,6 +69,7 @@ struct Reader {
     DWORD windowEnd = 0;
 
     ReadingCounts counts = {0, 0};
+    bool open = false;
 };
 
 Reader reader;
@@ -325,6 +326,7 @@ void FetchWindow(DWORD first)
 
 void OpenArticleReader(HANDLE file, const ArticleSpan* spans, DWORD count)
 {
+    reader.open = true;
     reader.file = file;
     reader.spans = spans;
     reader.count = count;
@@ -377,6 +379,7 @@ bool EndsWithinRoom(const ArticleRoom& room)
 
 void CloseArticleReader()
 {
+    if (!reader.open) return;
     // Both regions were reserved by this run: releasing them cannot fail.
     if (reader.window != nullptr) VirtualFree(reader.window, 0, MEM_RELEASE);
     if (reader.largeText != nullptr) VirtualFree(reader.largeText, 0, MEM_RELEASE);

@@ -40,7 +40,7 @@ ArticleRoom FetchArticleWithRoom(DWORD position);
 // run's articles are marked incomplete, for the host wrote more than it was given.
 bool EndsWithinRoom(const ArticleRoom& room);
 
-// Releases all the reader took; the next run opens it afresh.
+// Releases all the reader took; the next run opens it afresh. Closing it again does nothing.
 void CloseArticleReader();
 
 // The read buffer's bound for the runs to come: kAutomaticReadBufferBound (the default) sizes it

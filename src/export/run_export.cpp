@@ -61,6 +61,7 @@ void ExportArticles(const BYTE* record)
         if (State.CurrentSink(reinterpret_cast<UINT_PTR>(text)) != 0) return;  // the sink has told the user
         ++State.ArticleCount;
     }
+    CloseArticleReader();  // its memory goes back to the host before the closing message
     if (State.CurrentSink(FinishPhase) != 0) return;
     if (State.ArticlesIncomplete != 0) ShowHostMessage(State.TextArticlesIncomplete, nullptr, MB_ICONWARNING);
 }

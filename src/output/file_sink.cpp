@@ -9,12 +9,33 @@
 
 namespace {
 
-constexpr DWORD kWriteBufferBytes = 65536;
+// Blocks of 1 MiB: under Wine a 156 MB export spent 0.16-0.27 s in its writes of 64 KiB and
+// 0.09-0.13 s in writes of 1 MiB. The block is taken for each run and released when the file is
+// closed; where it cannot be had, a static buffer of 64 KiB serves.
+constexpr DWORD kWriteBlockBytes = 1u << 20;
+constexpr DWORD kStaticBufferBytes = 65536;
 
-// Bytes gathered for the output file and not yet written. Static storage: it takes no room in
+// Bytes gathered for the output file and not yet written. The static buffer takes no room in
 // the DLL file.
+BYTE staticBuffer[kStaticBufferBytes];
+BYTE* writeBuffer = staticBuffer;
+DWORD writeBufferBytes = kStaticBufferBytes;
 DWORD writeBufferUsed;
-BYTE writeBuffer[kWriteBufferBytes];
+
+void TakeWriteBuffer()
+{
+    void* block = VirtualAlloc(nullptr, kWriteBlockBytes, MEM_COMMIT, PAGE_READWRITE);
+    if (block == nullptr) return;  // the static buffer serves
+    writeBuffer = static_cast<BYTE*>(block);
+    writeBufferBytes = kWriteBlockBytes;
+}
+
+void ReleaseWriteBuffer()
+{
+    if (writeBuffer != staticBuffer) VirtualFree(writeBuffer, 0, MEM_RELEASE);  // ours: cannot fail
+    writeBuffer = staticBuffer;
+    writeBufferBytes = kStaticBufferBytes;
+}
 
 bool OutputOpen()
 {
@@ -36,8 +57,8 @@ bool Flush()
 
 bool Write(const void* data, DWORD bytes)
 {
-    if (writeBufferUsed + bytes > kWriteBufferBytes && !Flush()) return false;
-    if (bytes >= kWriteBufferBytes) return WriteAll(data, bytes);
+    if (writeBufferUsed + bytes > writeBufferBytes && !Flush()) return false;
+    if (bytes >= writeBufferBytes) return WriteAll(data, bytes);
     memcpy(writeBuffer + writeBufferUsed, data, bytes);
     writeBufferUsed += bytes;
     return true;
@@ -52,6 +73,7 @@ bool WriteText(const WCHAR* text)
 bool Close()
 {
     const bool flushed = Flush();
+    ReleaseWriteBuffer();
     const bool closed = CloseHandle(State.OutputTarget) != FALSE;
     State.OutputTarget = INVALID_HANDLE_VALUE;
     return flushed && closed;
@@ -73,6 +95,7 @@ DWORD Start()
     State.OutputTarget =
         CreateFileW(State.FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (State.OutputTarget == INVALID_HANDLE_VALUE) return Fail();
+    TakeWriteBuffer();
     if (!Write(&State.ByteOrderMark, sizeof State.ByteOrderMark) || !WriteText(State.TextBuffer))
         return Fail();
     return 0;

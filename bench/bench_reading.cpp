@@ -1,0 +1,58 @@
+// Reads a dictionary's articles in size order as an export does, under several bounds of the read
+// buffer, and prints the windows made and the bytes read against the article file's size.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "dictionary.h"
+#include "export/article_reader.h"
+#include "export/size_order.h"
+#include "seconds.h"
+
+namespace {
+
+struct Bound {
+    const char* name;
+    DWORD bytes;
+};
+
+const Bound kBounds[] = {{"16MiB", 16u << 20}, {"64MiB", 64u << 20}, {"default", kAutomaticReadBufferBound}};
+
+}  // namespace
+
+// Usage: bench_reading (--dict INDEX | --synthetic N)
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 3) {
+        fprintf(stderr, "usage: bench_reading (--dict INDEX | --synthetic N)\n");
+        return 2;
+    }
+    std::wstring error;
+    const std::unique_ptr<Dictionary> dictionary = wcscmp(argv[1], L"--synthetic") == 0
+                                                       ? MakeSynthetic(DWORD(_wtoi(argv[2])), error)
+                                                       : LoadDictd(argv[2], error);
+    if (!dictionary) {
+        fprintf(stderr, "bench_reading: %ls\n", error.c_str());
+        return 1;
+    }
+    std::vector<ArticleSpan> spans = dictionary->spans;
+    SortSpansBySize(spans.data(), DWORD(spans.size()));
+    LARGE_INTEGER fileBytes = {};
+    GetFileSizeEx(dictionary->articleFile, &fileBytes);
+
+    for (const Bound& bound : kBounds) {
+        SetReadBufferBound(bound.bytes);
+        const double start = Seconds();
+        OpenArticleReader(dictionary->articleFile, spans.data(), DWORD(spans.size()));
+        for (DWORD i = 0; i < spans.size(); ++i) FetchArticle(i);
+        CloseArticleReader();
+        const double seconds = Seconds() - start;
+        const ReadingCounts counts = LastReadingCounts();
+        printf("reading bound=%s windows=%lu bytes-read=%llu file-bytes=%lld seconds=%.3f\n", bound.name,
+               static_cast<unsigned long>(counts.Windows), counts.BytesRead, fileBytes.QuadPart, seconds);
+    }
+    return 0;
+}
