@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Times whole exports through the stand-in host under Wine, by both ways of reading the articles:
-# a synthetic dictionary of 10^6 articles and a real dictionary from Debian's packages, beside
-# the copy floor (a sequential copy of the same bytes by the host under Wine), the literal
-# exchange sort, extrapolated, and what the platform charges for fresh pages, a pass over a
-# cached file and one seek and one read. Then the real dictionary once more, cold: its article
-# file dropped from the system's page cache before each export, beside a cold copy of that file
-# (needs root to drop the cache; elsewhere those rows are skipped, saying so).
+# Times whole exports through the stand-in host under Wine, by four ways of reading the articles:
+# the read buffer as the plug-in sizes it, the same bounded to 16 MiB and to 64 MiB by a host
+# that refuses larger pieces, and one seek and one read per article. A synthetic dictionary of
+# 10^6 articles (about 1.5 GB of them, more than one window holds) and a real dictionary from
+# Debian's packages, beside the copy floor (a sequential copy of the same bytes by the host under
+# Wine), with the windows each way makes and the bytes it reads against the article file's size,
+# and whether every way wrote the same bytes. Then the literal exchange sort, extrapolated, and
+# what the platform charges for fresh pages, a pass over a cached file and one seek and one read.
+# Then the real dictionary once more, cold: its article file dropped from the system's page cache
+# before each export, beside a cold copy of that file (needs root to drop the cache; elsewhere
+# those rows are skipped, saying so).
 # Needs about 6 GB of free disk in /var/tmp.
 # Runs the 32-bit build where this machine runs 32-bit programs, else the 64-bit one (ZAQ_BUILD
 # chooses on purpose), and says which.
@@ -28,31 +32,42 @@ work=$(mktemp -d /var/tmp/zaq-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
-# Each dictionary by both ways of reading: in offset order through the read buffer (as the
-# plug-in does), and one seek and one read per article (the read buffer refused by the host).
-# Plain runs, for the total, the ordering and the copy floor, go in the order A B B A, and the
-# faster of each pair counts: the first export of a series was seen to take up to 20% longer,
-# whichever way it read. Then one run each way with the plug-in's file calls timed, for the split
-# between reading and writing.
+# Each dictionary by every way of reading. Plain runs, for the total, the ordering and the copy
+# floor, go in the order A B C D D C B A, and the faster of each pair counts: the first export of
+# a series was seen to take up to 20% longer, whichever way it read. Then one run each way with
+# the plug-in's file calls timed, for the split between reading and writing. Every output's
+# SHA-256 is kept, to see that all ways wrote the same bytes.
+ways=(default 16MiB 64MiB per-article)
+way_options() {
+  case $1 in
+    16MiB) echo --read-buffer-limit $((16 << 20)) ;;
+    64MiB) echo --read-buffer-limit $((64 << 20)) ;;
+    per-article) echo --read-buffer-limit 0 ;;
+  esac
+}
+
 export_once() { # export_once NAME WAY KIND MEASURE-OPTION DICTIONARY-OPTIONS...
-  local name=$1 path=$2 kind=$3 option=$4 options=()
+  local name=$1 path=$2 kind=$3 option=$4
   shift 4
-  [ "$path" = per-article ] && options=(--read-buffer-limit 0)
-  "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" "${options[@]}" $option \
+  # shellcheck disable=SC2046 # the way's options are words
+  "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" $(way_options "$path") $option \
     --file "$(windows_path "$work/$name.txt")" | sed -n "s/^\(measure\|copy-floor\): /$name $path $kind \1 /p"
+  echo "sha $name $path $(sha256sum "$work/$name.txt" | cut -c1-16)"
   rm -f "$work/$name.txt"
   sync # what this run wrote is not left to slow down the next
 }
 
 measure() {
-  local name=$1 path
+  local name=$1 path i
   shift
-  for path in windowed per-article per-article windowed; do
-    export_once "$name" "$path" plain "--measure --copy-floor" "$@"
+  for i in 0 1 2 3 3 2 1 0; do
+    export_once "$name" "${ways[$i]}" plain "--measure --copy-floor" "$@"
   done
-  for path in windowed per-article; do
+  for path in "${ways[@]}"; do
     export_once "$name" "$path" calls --measure-calls "$@"
   done
+  # The windows and the bytes read, each way, by the reader alone over the same dictionary.
+  "$root/scripts/with-wine.sh" wine "$build/bench/bench_reading.exe" "$@" | tr -d '\r' | sed "s/^reading /reading $name /"
 }
 
 drop_caches() { sync && echo 3 >/proc/sys/vm/drop_caches; }
@@ -68,7 +83,7 @@ measure_cold() {
     return 0
   fi
   "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" --article-file "$(windows_path "$kept")" --cancel >/dev/null
-  for path in windowed per-article; do
+  for path in default 16MiB per-article; do
     drop_caches
     export_once "$name" "$path" cold --measure "$@" --article-file "$(windows_path "$kept")"
   done
@@ -94,8 +109,17 @@ exchange = None
 platform = None
 cold_floor = None
 cold_skipped = None
+hashes = {}
+reading = {}
 for line in open(sys.argv[1]):
     words = line.split()
+    if words[0] == "sha":
+        hashes.setdefault(words[1], set()).add(words[3])
+        continue
+    if words[0] == "reading":
+        values = dict(w.split("=", 1) for w in words[2:])
+        reading[(words[1], values["way"])] = values
+        continue
     if words[0] == "cold":
         cold_skipped = line.strip()
         continue
@@ -122,17 +146,30 @@ for line in open(sys.argv[1]):
     runs.setdefault(run, {}).update({kind + ":" + k: v for k, v in values.items()})
 
 print(f"{'dictionary':<18} {'reading':<12} {'articles':>9} {'MB out':>8} {'total s':>8} {'order s':>13} "
-      f"{'read s':>7} {'write s':>8} {'copy s':>7} {'x copy':>7} {'plug-in MB':>10}")
+      f"{'read s':>7} {'write s':>8} {'copy s':>7} {'x copy':>7} {'plug-in MB':>10} {'windows':>8} {'read/file':>9}")
 for (name, path), runs in rows.items():
     if "plain" not in runs:
         continue
     plain, calls = runs["plain"], runs["calls"]
     total = float(plain["measure:total"])
     copy = float(plain["copy-floor:seconds"])
+    seen = reading.get((name, path), {})
+    windows = seen.get("windows", "?")
+    ratio = f"{int(seen['bytes-read']) / int(seen['file-bytes']):.2f}" if seen else "?"
     print(f"{name:<18} {path:<12} {int(plain['measure:articles']):>9} {int(plain['measure:bytes']) / 1e6:>8.1f} "
           f"{total:>8.3f} {plain['measure:ordering'] + ' / ' + calls['measure:ordering']:>13} "
           f"{float(calls['measure:reading']):>7.3f} {float(calls['measure:writing']):>8.3f} {copy:>7.3f} "
-          f"{total / copy:>7.2f} {int(plain['measure:plugin-peak-bytes']) / 1e6:>10.1f}")
+          f"{total / copy:>7.2f} {int(plain['measure:plugin-peak-bytes']) / 1e6:>10.1f} {windows:>8} {ratio:>9}")
+print()
+for name, seen in hashes.items():
+    print(f"{name}: " + ("every way wrote the same bytes" if len(seen) == 1 else
+                         f"THE WAYS WROTE DIFFERENT BYTES: {' '.join(sorted(seen))}"))
+for (name, path), values in reading.items():
+    if path == "default":
+        print(f"{name}: article file {int(values['file-bytes']) / 1e6:.1f} MB; the reader alone, each way "
+              "(windows, MB read, s): " + "; ".join(
+                  f"{way} {v['windows']}, {int(v['bytes-read']) / 1e6:.1f}, {v['seconds']}"
+                  for (n, way), v in reading.items() if n == name))
 if cold_floor is not None:
     floor_seconds, floor_bytes = cold_floor
     print(f"\ncold: the article file dropped from the page cache before each export; cold copy: a sequential\n"
@@ -146,10 +183,12 @@ elif cold_skipped:
     print("\n" + cold_skipped)
 n, seconds = exchange
 articles = int(sys.argv[2])
-print("\nreading: windowed, in offset order through the read buffer; per-article, one seek and one read\n"
-      "each. order s: the ordering inside the plug-in in each of the two runs; read s and write s: time\n"
-      "in the plug-in's file calls (seek and read; create, write and close) in the second run; copy s:\n"
-      "a sequential copy of the same output file by the host, measured beside each plain run.")
+print("\nreading: default, through the read buffer as the plug-in sizes it; 16MiB and 64MiB, the same\n"
+      "with the host refusing larger pieces; per-article, one seek and one read each. order s: the\n"
+      "ordering inside the plug-in in each of the two runs; read s and write s: time in the plug-in's\n"
+      "file calls (seek and read; create, write and close) in the second run; copy s: a sequential copy\n"
+      "of the same output file by the host, measured beside each plain run; windows and read/file: the\n"
+      "windows of the list the reader made and the bytes it read over the article file's size.")
 print(f"exchange sort: {seconds:.3f} s for {n} spans, so about {seconds * (articles / n) ** 2:.0f} s "
       f"for {articles} (n^2)")
 print(f"platform: fresh pages {platform['fresh-page-ms-per-mib']} ms per MiB; one pass over "

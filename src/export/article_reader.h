@@ -11,6 +11,14 @@
 // address space the process has free at that moment, nor than kReadBufferMost. Where a piece
 // that large cannot be had, the largest layout within each power of two below it is tried in
 // turn, through 16 MiB down to the smallest window; below that, one read per article.
+//
+// Measured under 64-bit Wine (bench/bench_export.sh): a 154 MB article file of 464,228 articles
+// needs 171 MB, one window that reads the file once; its reading calls took 0.013 s, against
+// 0.167 s for the 13 windows that 16 MiB allows (1,313 MB read) and 0.046 s for the 3 of 64 MiB.
+// The fresh pages of the larger buffer (0.5 ms per MiB there) took back most of that in the
+// total: 0.367 s against 0.380 s and 0.391 s, and cold 0.658 s against 0.673 s. A 1.5 GB file of
+// 10^6 articles makes 4 windows of 480 MB, which read 4.5 GB from the cache against 2.6 GB for
+// 123 windows of 16 MiB, and exports as fast (5.7-7.0 s, the disk's writing bounds both).
 constexpr DWORD kAutomaticReadBufferBound = MAXDWORD;
 constexpr DWORD kReadBufferMost = 512u << 20;
 
