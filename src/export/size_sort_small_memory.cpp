@@ -15,8 +15,8 @@
 // path's, rebuilt last-inserted first.
 //
 // Each merge moves the ordered part once, so the time is O(n log w + n^2 / w) for n entries in
-// batches of w. With w = 4096 that is about a second at 10^6 entries, against the literal sort's
-// quarter of an hour.
+// batches of w. With w = 4096, 10^6 entries took 0.5-0.8 s under 64-bit Wine
+// (bench/bench_size_order.cpp), where the literal sort takes eight to eleven minutes.
 
 namespace {
 
