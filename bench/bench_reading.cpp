@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dictionary.h"
 #include "export/article_reader.h"

@@ -212,14 +212,10 @@ void TakeReadBuffer()
     ULONGLONG articleBytes = 0;
     for (DWORD i = 0; i < reader.count; ++i) articleBytes += SlotBytes(reader.spans[i].Size);
     articleBytes = std::max<ULONGLONG>((articleBytes + 7) & ~7ull, kMinimumWindowBytes);
-    const ULONGLONG wholeBytes = articleBytes + std::min<ULONGLONG>(articleBytes, kStagingBytes) +
-                                 ULONGLONG(reader.count) * kEntryBytes;
-    if (wholeBytes <= bound) {
-        const DWORD window = DWORD(articleBytes);
-        if (Take({window, std::min(window, kStagingBytes), reader.count})) return;
-    }
-    const DWORD window = DWORD(std::min<ULONGLONG>(articleBytes, MAXDWORD));
-    for (ULONGLONG bytes = std::min(bound, wholeBytes); bytes >= kMinimumWindowBytes;
+    const DWORD window = DWORD(std::min<ULONGLONG>(articleBytes, MAXDWORD & ~7u));
+    const Layout whole = {window, std::min(window, kStagingBytes), reader.count};
+    if (window == articleBytes && whole.Bytes() <= bound && Take(whole)) return;
+    for (ULONGLONG bytes = std::min(bound, whole.Bytes()); bytes >= kMinimumWindowBytes;
          bytes = PowerOfTwoBelow(bytes)) {
         const Layout layout = LayoutWithin(window, DWORD(std::min<ULONGLONG>(bytes, MAXDWORD)));
         if (layout.window < kMinimumWindowBytes) return;
