@@ -146,7 +146,9 @@ for line in open(sys.argv[1]):
     runs.setdefault(run, {}).update({kind + ":" + k: v for k, v in values.items()})
 
 print(f"{'dictionary':<18} {'reading':<12} {'articles':>9} {'MB out':>8} {'total s':>8} {'order s':>13} "
-      f"{'read s':>7} {'write s':>8} {'copy s':>7} {'x copy':>7} {'plug-in MB':>10} {'windows':>8} {'read/file':>9}")
+      f"{'read s':>7} {'write s':>8} {'copy s':>7} {'x copy':>7} {'plug-in MB':>10} {'fresh s':>7} {'windows':>8} "
+      f"{'read/file':>9}")
+fresh_seconds_per_byte = float(platform["fresh-page-ms-per-mib"]) / 1000 / (1 << 20)
 for (name, path), runs in rows.items():
     if "plain" not in runs:
         continue
@@ -156,10 +158,11 @@ for (name, path), runs in rows.items():
     seen = reading.get((name, path), {})
     windows = seen.get("windows", "?")
     ratio = f"{int(seen['bytes-read']) / int(seen['file-bytes']):.2f}" if seen else "?"
+    peak = int(plain['measure:plugin-peak-bytes'])
     print(f"{name:<18} {path:<12} {int(plain['measure:articles']):>9} {int(plain['measure:bytes']) / 1e6:>8.1f} "
           f"{total:>8.3f} {plain['measure:ordering'] + ' / ' + calls['measure:ordering']:>13} "
           f"{float(calls['measure:reading']):>7.3f} {float(calls['measure:writing']):>8.3f} {copy:>7.3f} "
-          f"{total / copy:>7.2f} {int(plain['measure:plugin-peak-bytes']) / 1e6:>10.1f} {windows:>8} {ratio:>9}")
+          f"{total / copy:>7.2f} {peak / 1e6:>10.1f} {peak * fresh_seconds_per_byte:>7.3f} {windows:>8} {ratio:>9}")
 print()
 for name, seen in hashes.items():
     print(f"{name}: " + ("every way wrote the same bytes" if len(seen) == 1 else
@@ -187,8 +190,10 @@ print("\nreading: default, through the read buffer as the plug-in sizes it; 16Mi
       "with the host refusing larger pieces; per-article, one seek and one read each. order s: the\n"
       "ordering inside the plug-in in each of the two runs; read s and write s: time in the plug-in's\n"
       "file calls (seek and read; create, write and close) in the second run; copy s: a sequential copy\n"
-      "of the same output file by the host, measured beside each plain run; windows and read/file: the\n"
-      "windows of the list the reader made and the bytes it read over the article file's size.")
+      "of the same output file by the host, measured beside each plain run; fresh s: the plug-in's peak\n"
+      "memory at the price the platform line below gives for fresh pages, what touching it once costs;\n"
+      "windows and read/file: the windows of the list the reader made and the bytes it read over the\n"
+      "article file's size.")
 print(f"exchange sort: {seconds:.3f} s for {n} spans, so about {seconds * (articles / n) ** 2:.0f} s "
       f"for {articles} (n^2)")
 print(f"platform: fresh pages {platform['fresh-page-ms-per-mib']} ms per MiB; one pass over "
