@@ -1,4 +1,4 @@
-// Times the size order for large span lists against the exchange sort and a sort by size alone.
+// Times the size order for large span lists, with and without the fast path's scratch.
 #include <windows.h>
 
 #include <algorithm>
@@ -25,6 +25,21 @@ std::vector<ArticleSpan> MakeSpans(uint32_t count, bool heavyTies, uint32_t seed
         offset += span.Size;
     }
     return spans;
+}
+
+// Orders in batches through the largest area that can be had, from half the list down, as a host
+// that refuses only the fast path's scratch gives it; sets batch to the batch used.
+void SortInLargestBatches(std::vector<ArticleSpan>& spans, uint32_t& batch)
+{
+    const uint32_t count = uint32_t(spans.size());
+    for (batch = count - count / 2; batch > kStaticBatchSpans; batch -= batch / 2) {
+        void* area = VirtualAlloc(nullptr, BatchAreaBytes(count, batch), MEM_COMMIT, PAGE_READWRITE);
+        if (area == nullptr) continue;
+        SortBySizeInBatches(spans.data(), count, batch, area);
+        VirtualFree(area, 0, MEM_RELEASE);
+        return;
+    }
+    SortBySizeInBatches(spans.data(), count, 0, nullptr);
 }
 
 // Best of a few runs: the least disturbed by the rest of the machine.
@@ -54,25 +69,39 @@ int main(int argc, char** argv)
                    [](std::vector<ArticleSpan>& s) { ExchangeSortBySize(s.data(), uint32_t(s.size())); }, 1));
         return 0;
     }
-    printf("%-9s %-22s %12s %16s %12s %14s %8s\n", "spans", "sizes", "ours (s)", "no scratch (s)",
-           "by size (s)", "exchange (s)", "ratio");
-    for (uint32_t count : {10000u, 50000u, 100000u, 1000000u}) {
+    printf("%-9s %-22s %10s %14s %16s %10s %12s %8s\n", "spans", "sizes", "ours (s)", "static (s)",
+           "largest (s)", "by size (s)", "exchange (s)", "ratio");
+    for (uint32_t count : {10000u, 50000u, 100000u, 1000000u, 10000000u}) {
         for (bool heavyTies : {false, true}) {
             const std::vector<ArticleSpan> input = MakeSpans(count, heavyTies, count);
+            const int runs = count >= 1000000 ? 1 : 3;
             const double ours = Time(
-                input, [](std::vector<ArticleSpan>& s) { SortSpansBySize(s.data(), DWORD(s.size())); }, 5);
-            // The order a host gets when the fast path's scratch cannot be had.
-            const double batches = Time(
-                input,
-                [](std::vector<ArticleSpan>& s) { SortBySizeInBatches(s.data(), uint32_t(s.size()), 0); },
-                count >= 1000000 ? 1 : 3);
+                input, [](std::vector<ArticleSpan>& s) { SortSpansBySize(s.data(), DWORD(s.size())); },
+                runs + 2);
+            // The orders a host gets when the fast path's scratch cannot be had: through the static
+            // area alone (minutes at 10^7, so not timed there), and through the largest batch area.
+            char staticOnly[32] = "-";
+            if (count <= 1000000) {
+                const double seconds = Time(
+                    input,
+                    [](std::vector<ArticleSpan>& s) {
+                        SortBySizeInBatches(s.data(), uint32_t(s.size()), 0, nullptr);
+                    },
+                    runs);
+                snprintf(staticOnly, sizeof staticOnly, "%.4f", seconds);
+            }
+            uint32_t batch = 0;
+            const double largest = Time(
+                input, [&batch](std::vector<ArticleSpan>& s) { SortInLargestBatches(s, batch); }, runs);
+            char largestText[48];
+            snprintf(largestText, sizeof largestText, "%.4f (w=%u)", largest, batch);
             const double bySize = Time(
                 input,
                 [](std::vector<ArticleSpan>& s) {
                     std::sort(s.begin(), s.end(),
                               [](const ArticleSpan& a, const ArticleSpan& b) { return a.Size < b.Size; });
                 },
-                5);
+                runs + 2);
             char exchange[32] = "-";
             if (count <= 50000) {
                 const double seconds = Time(
@@ -80,9 +109,10 @@ int main(int argc, char** argv)
                     [](std::vector<ArticleSpan>& s) { ExchangeSortBySize(s.data(), uint32_t(s.size())); }, 1);
                 snprintf(exchange, sizeof exchange, "%.4f", seconds);
             }
-            printf("%-9u %-22s %12.4f %16.4f %12.4f %14s %8.2f\n", count,
-                   heavyTies ? "16 sizes (heavy ties)" : "uniform 20-3000", ours, batches, bySize, exchange,
-                   ours / bySize);
+            printf("%-9u %-22s %10.4f %14s %16s %10.4f %12s %8.2f\n", count,
+                   heavyTies ? "16 sizes (heavy ties)" : "uniform 20-3000", ours, staticOnly, largestText,
+                   bySize, exchange, ours / bySize);
+            fflush(stdout);
         }
     }
     return 0;

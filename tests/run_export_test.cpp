@@ -120,7 +120,8 @@ TEST_F(ExportRun, WindowOutputIntoEachPane)
 }
 
 // A pane full at its limit drops what is added without a word: the run stops there with the
-// warning, and adds no total line that would count articles the pane does not hold.
+// warning, and adds no total line that would count articles the pane does not hold. A pane that
+// counts more than it was given has lost nothing.
 TEST_F(ExportRun, APaneAtItsLimitEndsTheRunWithTheWarning)
 {
     host.SetArticles({a6, a2, a4});
@@ -128,13 +129,16 @@ TEST_F(ExportRun, APaneAtItsLimitEndsTheRunWithTheWarning)
         L"#Отсортированные по размеру статьи словаря X:\r\n\r\nд\r\nче\r\nшесть\r\n\r\n#Всего найдено "
         L"карточек: 3";
     struct Case {
-        size_t limit;  // 0: the largest
+        size_t limit;      // 0: the largest
+        bool breaksTwice;  // the pane counts one unit more per line break than it was given
         bool whole;
     };
-    for (const Case c : {Case{0, true}, Case{whole.size(), true}, Case{whole.size() - 1, false},
-                         Case{60, false}, Case{10, false}}) {
-        SCOPED_TRACE(c.limit);
+    for (const Case c :
+         {Case{0, false, true}, Case{whole.size(), false, true}, Case{whole.size() - 1, false, false},
+          Case{60, false, false}, Case{10, false, false}, Case{0, true, true}, Case{10, true, false}}) {
+        SCOPED_TRACE(testing::Message() << c.limit << (c.breaksTwice ? ", breaks counted twice" : ""));
         host.paneLimit = int(c.limit);
+        host.paneCountsBreaksTwice = c.breaksTwice;
         const RunRecord run = host.Run({WindowSink, false, L"unused.txt", 2});
         const std::wstring text = host.PaneText(2);
         EXPECT_EQ(c.whole ? std::vector<std::wstring>{} : std::vector<std::wstring>{kPaneIncomplete},
@@ -154,31 +158,42 @@ TEST_F(ExportRun, WindowsTheHostDestroysDuringARun)
         OutputSink sink;
         int stripCalls;
         std::vector<std::wstring> boxes;
-        bool quitAfter;
+        int quitWhileBoxUp;  // exit code of a newer quit the host posts while the box is up
+        WPARAM quitAfter;    // exit code of the quit pending afterwards; 0: none
     } cases[] = {
-        {"the status window", [](TestHost& h) { h.DestroyStatusWindow(); }, FileSink, 3, {kSuccess}, false},
+        {"the status window", [](TestHost& h) { h.DestroyStatusWindow(); }, FileSink, 3, {kSuccess}, 0, 0},
         // Nothing more can reach the pane: the run stops at the first article it could not add.
-        {"the target pane", [](TestHost& h) { h.DestroyPane(1); }, WindowSink, 1, {kPaneIncomplete}, false},
-        {"the main window", [](TestHost& h) { h.DestroyMainWindow(false); }, FileSink, 3, {kSuccess}, false},
+        {"the target pane", [](TestHost& h) { h.DestroyPane(1); }, WindowSink, 1, {kPaneIncomplete}, 0, 0},
+        {"the main window", [](TestHost& h) { h.DestroyMainWindow(false); }, FileSink, 3, {kSuccess}, 0, 0},
         {"the main window, quitting",
          [](TestHost& h) { h.DestroyMainWindow(true); },
          FileSink,
          3,
          {kSuccess},
-         true},
+         0,
+         7},
+        {"the main window, quitting, and a newer quit while the box is up",
+         [](TestHost& h) { h.DestroyMainWindow(true); },
+         FileSink,
+         3,
+         {kSuccess},
+         9,
+         9},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TestHost each;
         each.SetArticles({a6, a2, a4});
         each.atFirstStrip = c.atFirstStrip;
+        each.quitWhileBoxUp = c.quitWhileBoxUp;
         const RunRecord run = each.Run({c.sink, true, L"out.txt", 1});
         EXPECT_EQ(c.stripCalls, run.stripCalls);
         EXPECT_EQ(c.boxes, Texts(run));
         for (const SeenBox& box : run.boxes) EXPECT_TRUE(box.owner == nullptr || IsWindow(box.owner));
-        MSG quit;
-        EXPECT_EQ(c.quitAfter, PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE)
+        MSG quit = {};
+        EXPECT_EQ(c.quitAfter != 0, PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE)
             << "the host's quit is still there for its own loop";
+        EXPECT_EQ(c.quitAfter, quit.wParam) << "the newest quit's exit code stands";
         if (c.sink != FileSink) continue;
         EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a6}, 3), each.ReadOutput(L"out.txt"));
     }

@@ -38,9 +38,22 @@ std::vector<ArticleSpan> FastSorted(std::vector<ArticleSpan> spans)
     return spans;
 }
 
-std::vector<ArticleSpan> SortedInBatches(std::vector<ArticleSpan> spans, uint32_t batch)
+// In batches through the static area, or with hostArea through exactly the area a host would be
+// asked for, checking it wrote nothing past it.
+std::vector<ArticleSpan> SortedInBatches(std::vector<ArticleSpan> spans, uint32_t batch,
+                                         bool hostArea = false)
 {
-    SortBySizeInBatches(spans.data(), uint32_t(spans.size()), batch);
+    if (!hostArea) {
+        SortBySizeInBatches(spans.data(), uint32_t(spans.size()), batch, nullptr);
+        return spans;
+    }
+    const uint32_t bytes = BatchAreaBytes(uint32_t(spans.size()), batch);
+    std::vector<unsigned char> area(bytes + 64, 0xA5);
+    SortBySizeInBatches(spans.data(), uint32_t(spans.size()), batch, area.data());
+    for (uint32_t i = bytes; i < area.size(); ++i) {
+        EXPECT_EQ(0xA5, area[i]) << "batch area overrun at byte " << i << " for " << spans.size() << " spans";
+        if (area[i] != 0xA5) break;
+    }
     return spans;
 }
 
@@ -66,8 +79,10 @@ TEST(SizeSort, FastPathMatchesExchangeSortOnRandomLists)
         const std::vector<ArticleSpan> actual = FastSorted(SpansOfSizes(sizes));
         ASSERT_EQ(Offsets(expected), Offsets(actual)) << "round " << round;
         for (uint32_t batch : kSmallBatches) {
-            ASSERT_EQ(Offsets(expected), Offsets(SortedInBatches(SpansOfSizes(sizes), batch)))
-                << "round " << round << ", batches of " << batch;
+            for (bool hostArea : {false, true}) {
+                ASSERT_EQ(Offsets(expected), Offsets(SortedInBatches(SpansOfSizes(sizes), batch, hostArea)))
+                    << "round " << round << ", batches of " << batch << (hostArea ? " in a host's area" : "");
+            }
         }
     }
 }
@@ -87,6 +102,13 @@ TEST(SizeSort, FastPathMatchesExchangeSortOnLargerLists)
                 ASSERT_EQ(Offsets(expected), Offsets(SortedInBatches(SpansOfSizes(sizes), batch)))
                     << count << " spans, " << distinct << " sizes, batches of " << batch;
             }
+            // Halves and quarters, as a host that refuses only the fast path's scratch gives them:
+            // one size's members many enough for the free-slot map.
+            for (uint32_t batch : {7u, (count + 3) / 4, (count + 1) / 2}) {
+                ASSERT_EQ(Offsets(expected), Offsets(SortedInBatches(SpansOfSizes(sizes), batch, true)))
+                    << count << " spans, " << distinct << " sizes, batches of " << batch
+                    << " in a host's area";
+            }
         }
     }
 }
@@ -104,8 +126,8 @@ TEST(SizeSort, FastPathStaysInItsScratchOnLargeLists)
     }
 }
 
-// Lists of many batches, against the fast path: uniform sizes, heavy ties, one size, and sizes
-// that need every bit.
+// Lists of many batches and of two, against the fast path: uniform sizes, heavy ties, one size,
+// and sizes that need every bit.
 TEST(SizeSort, BatchesMatchTheFastPathOnLargeLists)
 {
     std::mt19937 random(11);
@@ -114,9 +136,14 @@ TEST(SizeSort, BatchesMatchTheFastPathOnLargeLists)
             std::vector<uint32_t> sizes;
             for (uint32_t i = 0; i < count; ++i)
                 sizes.push_back(sizeRange == 16 ? 100 + 90 * (random() % 16) : random() % sizeRange);
-            ASSERT_EQ(Offsets(FastSorted(SpansOfSizes(sizes))),
-                      Offsets(SortedInBatches(SpansOfSizes(sizes), 0)))
+            const std::vector<uint32_t> expected = Offsets(FastSorted(SpansOfSizes(sizes)));
+            ASSERT_EQ(expected, Offsets(SortedInBatches(SpansOfSizes(sizes), 0)))
                 << count << " spans, sizes below " << sizeRange;
+            for (uint32_t batch : {kStaticBatchSpans, (count + 3) / 4, (count + 1) / 2}) {
+                ASSERT_EQ(expected, Offsets(SortedInBatches(SpansOfSizes(sizes), batch, true)))
+                    << count << " spans, sizes below " << sizeRange << ", batches of " << batch
+                    << " in a host's area";
+            }
         }
     }
 }

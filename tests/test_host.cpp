@@ -1,6 +1,7 @@
 // The in-process test host: windows, tables, article files, recording host procedures and message boxes.
 #include "test_host.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "busy_host.h"
@@ -52,8 +53,23 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM)
     if (!IsActiveDialog(window)) return TRUE;
     record->boxes.push_back(ReadMessageBox(window));
     record->readerMemoryAtBox = record->readerMemoryAtBox || ArticleReaderHoldsMemory();
+    if (current->quitWhileBoxUp != 0) PostQuitMessage(current->quitWhileBoxUp);
     PostMessageW(window, WM_COMMAND, IDOK, 0);
     return TRUE;
+}
+
+const WCHAR kPaneProc[] = L"ZaqTestPaneProc";
+
+// A pane whose length counts each line break once more, as a rich edit control that stores a
+// lone CR or LF as a paragraph end and reports it as CR LF.
+LRESULT CALLBACK PaneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto next = reinterpret_cast<WNDPROC>(GetPropW(window, kPaneProc));
+    const LRESULT result = CallWindowProcW(next, window, message, wParam, lParam);
+    if (message != WM_GETTEXTLENGTH || current == nullptr || !current->paneCountsBreaksTwice) return result;
+    std::wstring text(size_t(result) + 1, L'\0');
+    text.resize(size_t(CallWindowProcW(next, window, WM_GETTEXT, text.size(), LPARAM(&text[0]))));
+    return result + LRESULT(std::count(text.begin(), text.end(), L'\n'));
 }
 
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
@@ -85,6 +101,8 @@ TestHost::TestHost()
         pane = MakeWindow(L"EDIT", WS_CHILD | ES_MULTILINE, mainWindow_);
         SendMessageW(pane, EM_SETLIMITTEXT, 0, 0);
         LookUpOnTextChange(pane, LookUpWhenBusy);
+        SetPropW(pane, kPaneProc,
+                 reinterpret_cast<HANDLE>(SetWindowLongPtrW(pane, GWLP_WNDPROC, LONG_PTR(PaneProc))));
     }
     LookUpOnTextChange(statusWindow_, LookUpWhenBusy);
 

@@ -54,6 +54,8 @@ public:
     void (*atFirstStrip)(TestHost& host) = nullptr;  // what the host does in its first StripTags call
     void (*afterStrip)(WCHAR* text) = nullptr;       // what its StripTags does after removing tags
     int paneLimit = 0;                               // the panes' text limit in units; 0: the largest
+    bool paneCountsBreaksTwice = false;  // panes report one unit more per line break, as rich edits may
+    int quitWhileBoxUp = 0;              // exit code of a quit the host posts while a box is up; 0: none
 
     RunRecord Run(const ExportChoice& choice);
     // Captures the host's tables into the module state, as every run does first.

@@ -256,6 +256,13 @@ DWORD EntryByOffset(DWORD k)
     return DWORD(reader.byOffset[k]);  // the key's low half
 }
 
+// A window entry's slot; only for an entry that has one (not kNoSlot), so the pointer stays
+// within the window.
+WCHAR* SlotText(DWORD entry)
+{
+    return reinterpret_cast<WCHAR*>(reader.window + reader.slotOffset[entry]);
+}
+
 // Fetches the window entries byOffset[from..to), one block from start to end in the file.
 void ReadBlock(const ArticleSpan* window, DWORD from, DWORD to, DWORD start, ULONGLONG end)
 {
@@ -335,18 +342,18 @@ WCHAR* FetchArticle(DWORD position)
     if (reader.window == nullptr) return ReadAlone(span);
     if (position >= reader.windowEnd || position < reader.windowFirst) FetchWindow(position);
     const DWORD entry = position - reader.windowFirst;
-    WCHAR* const slot = reinterpret_cast<WCHAR*>(reader.window + reader.slotOffset[entry]);
     if (reader.delivered[entry] == kReadWhenHandedOn) {
         // One too large for TextBuffer is read into its own slot, which has room for it already.
         if (reader.slotOffset[entry] == kNoSlot || SlotBytes(span.Size) <= sizeof State.TextBuffer)
             return ReadAlone(span);
+        WCHAR* const slot = SlotText(entry);
         State.BytesRead = ReadAt(span.Offset, slot, span.Size);
         return TerminateArticle(slot, span.Size);
     }
     // Handed on from its slot, not copied into TextBuffer first: that copy was a third of the
     // plug-in's own copying.
     State.BytesRead = reader.delivered[entry];
-    return TerminateArticle(slot, span.Size);
+    return TerminateArticle(SlotText(entry), span.Size);
 }
 
 ArticleRoom FetchArticleWithRoom(DWORD position)

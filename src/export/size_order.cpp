@@ -8,6 +8,21 @@ namespace {
 
 constexpr DWORD kExchangeSortMost = 2048;
 
+// Without the fast path's scratch: batches as large as the host can spare, from half the list
+// down, and the static area's where none can be had.
+void SortInBatches(ArticleSpan* spans, DWORD count)
+{
+    for (DWORD batch = count - count / 2; batch > kStaticBatchSpans; batch -= batch / 2) {
+        const DWORD bytes = BatchAreaBytes(count, batch);
+        void* area = bytes == 0 ? nullptr : VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+        if (area == nullptr) continue;
+        SortBySizeInBatches(spans, count, batch, area);
+        VirtualFree(area, 0, MEM_RELEASE);  // cannot fail for a region this call reserved
+        return;
+    }
+    SortBySizeInBatches(spans, count, 0, nullptr);
+}
+
 }  // namespace
 
 void SortSpansBySize(ArticleSpan* spans, DWORD count)
@@ -21,7 +36,7 @@ void SortSpansBySize(ArticleSpan* spans, DWORD count)
         if (count <= kExchangeSortMost) {
             ExchangeSortBySize(spans, count);
         } else {
-            SortBySizeInBatches(spans, count, 0);
+            SortInBatches(spans, count);
         }
         return;
     }

@@ -15,10 +15,13 @@ uint32_t FastSortScratchBytes(uint32_t count);
 // The same permutation as ExchangeSortBySize in O(n log n), using scratch of FastSortScratchBytes(count).
 void FastSortBySize(ArticleSpan* spans, uint32_t count, void* scratch);
 
-// The same permutation in batches of at most batch spans (0 or more than 4096: 4096), using only
-// a static area of 128 KiB: for hosts that cannot spare the fast path's scratch. O(n log batch +
-// n^2 / batch); smaller batches are for tests.
-void SortBySizeInBatches(ArticleSpan* spans, uint32_t count, uint32_t batch);
+// The same permutation in batches, for hosts that cannot spare the fast path's scratch: O(n log
+// batch + n^2 / batch). With an area of BatchAreaBytes(count, batch) bytes, in batches of batch
+// spans (at least 1); with a null area, through a static area of 128 KiB in batches of at most
+// kStaticBatchSpans (0 or more: that many). Batches smaller than those are for tests.
+constexpr uint32_t kStaticBatchSpans = 4096;
+uint32_t BatchAreaBytes(uint32_t count, uint32_t batch);  // 0 when that does not fit in 32 bits
+void SortBySizeInBatches(ArticleSpan* spans, uint32_t count, uint32_t batch, void* area);
 
 // The two ways the fast path orders the m entries of one size. Members are numbered 0..m-1 in
 // host order; smallerBefore[k] is the number of smaller entries before member k in the host's

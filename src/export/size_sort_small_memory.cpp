@@ -1,26 +1,29 @@
-// Sorting a span list by size in the exchange sort's order through a small fixed scratch area.
+// Sorting a span list by size in the exchange sort's order in batches, through a bounded area.
 #include "export/size_sort.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "export/free_slots.h"
+
 // The exchange order of the list's first i entries carries over to the first i + w: for each size,
 // the order its entries have in the shorter list is where the rotations of that size's entries
 // among the next w resume (see size_sort.cpp for the rotations). So the list is ordered in
-// batches of w entries. Each batch is sorted by size in the scratch area, counting for every
+// batches of w entries. Each batch is sorted by size in the batch area, counting for every
 // entry the smaller entries before it in the batch; then the ordered part and the batch are
 // merged from the back, one size at a time, in place. A size with no entry in the batch is only
 // rotated by the batch's smaller entries; one with entries in the batch has them inserted where
 // the rotations put them, their slots found by the same insertion-index reasoning as the fast
 // path's, rebuilt last-inserted first.
 //
-// Each merge moves the ordered part once, so the time is O(n log w + n^2 / w) for n entries in
-// batches of w. With w = 4096, 10^6 entries took 0.5-0.8 s under 64-bit Wine
-// (bench/bench_size_order.cpp), where the literal sort takes eight to eleven minutes.
+// Each merge moves the ordered part once, so for n entries the merges cost O(n^2 / w) and the
+// batches' sorts O(n log w). Placing a size's m members of a batch costs O(m^2) in a sorted list
+// of taken slots, or O(m log n) in a free-slot map of the size's list: the map serves where the
+// host's area holds one and m is large. A host that can spare an area for batches of n / 2 gets
+// the order in O(n log n): 1.7 s for 10^7 entries under 32-bit Wine, where the static area's
+// batches of 4,096 take minutes (0.3-0.5 s already at 10^6; bench/bench_size_order.cpp).
 
 namespace {
-
-constexpr uint32_t kBatchEntries = 4096;
 
 // A batch entry: the span and, once the batch is sorted, the batch entries before it with a
 // smaller size; while its size is merged, the rank it is inserted at.
@@ -36,9 +39,20 @@ struct TakenSlot {
     uint32_t Entry;
 };
 
-// Static, so this path needs nothing from a host that is short of memory.
-BatchEntry batchEntries[kBatchEntries], spareEntries[kBatchEntries];
-TakenSlot takenSlots[kBatchEntries];
+// The batch area: the batch, its merge sort's spare, the taken slots of the size being merged,
+// and, in an area from the host, a free-slot map for the longest list of one size.
+struct BatchArea {
+    BatchEntry* entries;
+    BatchEntry* spare;
+    TakenSlot* taken;
+    uint32_t* map;  // null in the static area
+};
+
+constexpr uint64_t kBatchEntryBytes = 2 * sizeof(BatchEntry) + sizeof(TakenSlot);
+
+// Static, so this way needs nothing from a host that is short of memory.
+BatchEntry staticEntries[kStaticBatchSpans], staticSpare[kStaticBatchSpans];
+TakenSlot staticTaken[kStaticBatchSpans];
 
 // A stable bottom-up merge sort by size of entries that counts, for each, the entries before it
 // with a smaller size. Returns the array that holds the result.
@@ -79,7 +93,7 @@ void MoveRotated(const ArticleSpan* from, uint32_t count, ArticleSpan* to, uint3
 
 // Index of the first taken slot whose free slots before it exceed rank: the rank-th free slot is
 // then rank plus this index.
-uint32_t TakenBelowFree(uint32_t taken, uint32_t rank)
+uint32_t TakenBelowFree(const TakenSlot* takenSlots, uint32_t taken, uint32_t rank)
 {
     uint32_t low = 0, high = taken;
     while (low < high) {
@@ -93,11 +107,34 @@ uint32_t TakenBelowFree(uint32_t taken, uint32_t rank)
     return low;
 }
 
+// Gives each of count members (each holding its insertion rank) its slot among all, last-inserted
+// first, each into the free slot of its rank; fills takenSlots with them in slot order.
+void PlaceMembers(BatchEntry* members, uint32_t count, uint32_t all, const BatchArea& area)
+{
+    TakenSlot* const takenSlots = area.taken;
+    // The map's set-up and tree steps cost more than the sorted list's moves for few members.
+    if (area.map != nullptr && uint64_t(count) * count / 4 > all / 16 + 40ull * count) {
+        FreeSlots free(area.map, all);
+        for (uint32_t j = count; j-- > 0;) members[j].Count = free.Take(members[j].Count);
+        // Once all are placed, a member's slot less the free slots before it is its place in slot order.
+        for (uint32_t j = 0; j < count; ++j) {
+            const uint32_t slot = members[j].Count;
+            takenSlots[slot - free.FreeBefore(slot)] = {slot, j};
+        }
+        return;
+    }
+    for (uint32_t taken = 0, j = count; j-- > 0; ++taken) {
+        const uint32_t index = TakenBelowFree(takenSlots, taken, members[j].Count);
+        memmove(takenSlots + index + 1, takenSlots + index, (taken - index) * sizeof(TakenSlot));
+        takenSlots[index] = {members[j].Count + index, j};
+    }
+}
+
 // Merges one size: kept entries of the ordered part (its order there, at from) and members from
 // the batch (in host order, each with its smaller batch entries before it); smallerInBatch is the
 // batch entries smaller than this size. The result fills to[0, kept + members).
 void MergeSize(const ArticleSpan* from, uint32_t kept, BatchEntry* members, uint32_t count,
-               uint32_t smallerInBatch, ArticleSpan* to)
+               uint32_t smallerInBatch, const BatchArea& area, ArticleSpan* to)
 {
     const uint32_t all = kept + count;
     // Insertion ranks, in a frame where the kept entries hold ranks 0..kept-1 and the list starts
@@ -112,14 +149,9 @@ void MergeSize(const ArticleSpan* from, uint32_t kept, BatchEntry* members, uint
     }
     const uint32_t start = (cut + (smallerInBatch - previous) % all) % all;
 
-    // Each member's slot, last-inserted first, each into the free slot of its rank.
-    uint32_t taken = 0;
-    for (uint32_t j = count; j-- > 0;) {
-        const uint32_t index = TakenBelowFree(taken, members[j].Count);
-        memmove(takenSlots + index + 1, takenSlots + index, (taken - index) * sizeof(TakenSlot));
-        takenSlots[index] = {members[j].Count + index, j};
-        ++taken;
-    }
+    PlaceMembers(members, count, all, area);
+    const TakenSlot* const takenSlots = area.taken;
+    const uint32_t taken = count;
 
     // The kept entries fill the free slots in their order; the list reads from the start slot on.
     uint32_t takenBeforeStart = 0;
@@ -142,7 +174,7 @@ void MergeSize(const ArticleSpan* from, uint32_t kept, BatchEntry* members, uint
 }
 
 // Merges a sorted batch of count entries into the ordered first done spans, from the back.
-void MergeBatch(ArticleSpan* spans, uint32_t done, BatchEntry* batch, uint32_t count)
+void MergeBatch(ArticleSpan* spans, uint32_t done, BatchEntry* batch, uint32_t count, const BatchArea& area)
 {
     uint32_t orderedEnd = done, batchEnd = count, write = done + count;
     while (batchEnd > 0) {  // below the batch's smallest size the ordered part stays where it is
@@ -157,7 +189,7 @@ void MergeBatch(ArticleSpan* spans, uint32_t done, BatchEntry* batch, uint32_t c
         if (members == 0) {
             MoveRotated(spans + orderedStart, kept, to, batchStart % kept);
         } else {
-            MergeSize(spans + orderedStart, kept, batch + batchStart, members, batchStart, to);
+            MergeSize(spans + orderedStart, kept, batch + batchStart, members, batchStart, area, to);
         }
         write -= kept + members;
         orderedEnd = orderedStart;
@@ -167,15 +199,29 @@ void MergeBatch(ArticleSpan* spans, uint32_t done, BatchEntry* batch, uint32_t c
 
 }  // namespace
 
-void SortBySizeInBatches(ArticleSpan* spans, uint32_t count, uint32_t batch)
+uint32_t BatchAreaBytes(uint32_t count, uint32_t batch)
 {
-    if (batch == 0 || batch > kBatchEntries) batch = kBatchEntries;
+    const uint64_t bytes = batch * kBatchEntryBytes + FreeSlots::MemoryWords(count) * sizeof(uint32_t);
+    return bytes > 0xFFFFFFFFull ? 0 : uint32_t(bytes);
+}
+
+void SortBySizeInBatches(ArticleSpan* spans, uint32_t count, uint32_t batch, void* memory)
+{
+    BatchArea area = {staticEntries, staticSpare, staticTaken, nullptr};
+    if (memory != nullptr) {
+        area.entries = static_cast<BatchEntry*>(memory);
+        area.spare = area.entries + batch;
+        area.taken = reinterpret_cast<TakenSlot*>(area.spare + batch);
+        area.map = reinterpret_cast<uint32_t*>(area.taken + batch);
+    } else if (batch == 0 || batch > kStaticBatchSpans) {
+        batch = kStaticBatchSpans;
+    }
     for (uint32_t done = 0; done < count;) {
         const uint32_t entries = std::min(batch, count - done);
         for (uint32_t j = 0; j < entries; ++j)
-            batchEntries[j] = {spans[done + j].Offset, spans[done + j].Size, 0};
-        BatchEntry* sorted = SortBatch(batchEntries, spareEntries, entries);
-        MergeBatch(spans, done, sorted, entries);
+            area.entries[j] = {spans[done + j].Offset, spans[done + j].Size, 0};
+        BatchEntry* sorted = SortBatch(area.entries, area.spare, entries);
+        MergeBatch(spans, done, sorted, entries, area);
         done += entries;
     }
 }

@@ -12,6 +12,10 @@ int ShowHostMessage(const WCHAR* text, const WCHAR* caption, UINT style)
     MSG quit;
     const BOOL quitting = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     const int answer = MessageBoxW(owner, text, caption, style);
-    if (quitting) PostQuitMessage(int(quit.wParam));
+    // A quit posted while the box was up ended its loop and is still pending: being newer, it
+    // stands, and the one held back is dropped.
+    MSG newer;
+    if (quitting && !PeekMessageW(&newer, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE))
+        PostQuitMessage(int(quit.wParam));
     return answer;
 }

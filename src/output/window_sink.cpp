@@ -5,8 +5,10 @@
 
 // A pane takes no more than its limit (32,767 units unless its owner raised it) and drops the
 // rest without a word, and the host may change or destroy it between our calls: every insertion
-// is checked by the pane's length before and after. At the first one that did not grow it by the
-// text's length the user is warned and the sink fails, so the run stops and no total is added.
+// is checked by the pane's length before and after. At the first one that grew it by less than
+// the text's length the user is warned and the sink fails, so the run stops and no total is
+// added. A pane may count more than it was given (a rich edit control counts each paragraph end
+// as CR LF, so a lone CR or LF grows it by two): that is no loss.
 
 namespace {
 
@@ -20,7 +22,7 @@ bool Insert(const WCHAR* text)
     HWND pane = static_cast<HWND>(State.OutputTarget);
     const LRESULT before = PaneLength(pane);
     SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
-    return PaneLength(pane) - before == lstrlenW(text);
+    return PaneLength(pane) - before >= lstrlenW(text);
 }
 
 DWORD Fail()
