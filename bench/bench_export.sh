@@ -3,13 +3,15 @@
 # the read buffer as the plug-in sizes it, the same bounded to 16 MiB and to 64 MiB by a host
 # that refuses larger pieces, and one seek and one read per article. A synthetic dictionary of
 # 10^6 articles (about 1.5 GB of them, more than one window holds) and a real dictionary from
-# Debian's packages, beside the copy floor (a sequential copy of the same bytes by the host under
-# Wine), with the windows each way makes and the bytes it reads against the article file's size,
-# and whether every way wrote the same bytes. Then the literal exchange sort, extrapolated, and
-# what the platform charges for fresh pages, a pass over a cached file and one seek and one read.
-# Then the real dictionary once more, cold: its article file dropped from the system's page cache
-# before each export, beside a cold copy of that file (needs root to drop the cache; elsewhere
-# those rows are skipped, saying so).
+# Debian's packages, each beside its job floor, what any export of it must cost, measured by the
+# host under Wine: a sequential copy of the same output bytes (the best of three), one gather of
+# the dictionary's size order from a buffer of the article file's size into 1 MiB blocks, the
+# first touch of that buffer, and the export's own ordering. With them the windows each way makes
+# and the bytes it reads against the article file's size, and whether every way wrote the same
+# bytes. Then the literal exchange sort, extrapolated, and what the platform charges for fresh
+# pages, a pass over a cached file and one seek and one read. Then the real dictionary once more,
+# cold: its article file dropped from the system's page cache before each export, beside a cold
+# copy of that file (needs root to drop the cache; elsewhere those rows are skipped, saying so).
 # Needs about 6 GB of free disk in /var/tmp.
 # Runs the 32-bit build where this machine runs 32-bit programs, else the 64-bit one (ZAQ_BUILD
 # chooses on purpose), and says which.
@@ -51,7 +53,7 @@ export_once() { # export_once NAME WAY KIND MEASURE-OPTION DICTIONARY-OPTIONS...
   shift 4
   # shellcheck disable=SC2046 # the way's options are words
   "$root/scripts/with-wine.sh" wine "$build/standin.exe" --auto "$@" $(way_options "$path") $option \
-    --file "$(windows_path "$work/$name.txt")" | sed -n "s/^\(measure\|copy-floor\): /$name $path $kind \1 /p"
+    --file "$(windows_path "$work/$name.txt")" | sed -n "s/^\(measure\|copy-floor\|job-floor\): /$name $path $kind \1 /p"
   echo "sha $name $path $(sha256sum "$work/$name.txt" | cut -c1-16)"
   rm -f "$work/$name.txt"
   sync # what this run wrote is not left to slow down the next
@@ -136,18 +138,18 @@ for line in open(sys.argv[1]):
     values = dict(w.split("=", 1) for w in words[4:])
     runs = rows.setdefault((name, path), {})
     if kind == "measure" and run in runs and "measure:total" in runs[run]:
-        # A second plain run: the faster one counts, with its own copy floor.
+        # A later plain run: the fastest one counts, with its own floors.
         if float(values["total"]) >= float(runs[run]["measure:total"]):
             runs[run]["skip-floor"] = True
             continue
         runs[run] = {}
-    if kind == "copy-floor" and runs.get(run, {}).pop("skip-floor", False):
+    if kind in ("copy-floor", "job-floor") and runs.get(run, {}).get("skip-floor"):
         continue
     runs.setdefault(run, {}).update({kind + ":" + k: v for k, v in values.items()})
 
 print(f"{'dictionary':<18} {'reading':<12} {'articles':>9} {'MB out':>8} {'total s':>8} {'order s':>13} "
-      f"{'read s':>7} {'write s':>8} {'copy s':>7} {'x copy':>7} {'plug-in MB':>10} {'fresh s':>7} {'windows':>8} "
-      f"{'read/file':>9}")
+      f"{'read s':>7} {'write s':>8} {'copy s':>7} {'gather s':>8} {'touch s':>7} {'job s':>6} {'x job':>6} "
+      f"{'plug-in MB':>10} {'fresh s':>7} {'windows':>8} {'read/file':>9}")
 fresh_seconds_per_byte = float(platform["fresh-page-ms-per-mib"]) / 1000 / (1 << 20)
 for (name, path), runs in rows.items():
     if "plain" not in runs:
@@ -155,6 +157,8 @@ for (name, path), runs in rows.items():
     plain, calls = runs["plain"], runs["calls"]
     total = float(plain["measure:total"])
     copy = float(plain["copy-floor:seconds"])
+    gather, touch = float(plain["job-floor:gather"]), float(plain["job-floor:touch"])
+    job = copy + gather + touch + float(plain["measure:ordering"])
     seen = reading.get((name, path), {})
     windows = seen.get("windows", "?")
     ratio = f"{int(seen['bytes-read']) / int(seen['file-bytes']):.2f}" if seen else "?"
@@ -162,7 +166,8 @@ for (name, path), runs in rows.items():
     print(f"{name:<18} {path:<12} {int(plain['measure:articles']):>9} {int(plain['measure:bytes']) / 1e6:>8.1f} "
           f"{total:>8.3f} {plain['measure:ordering'] + ' / ' + calls['measure:ordering']:>13} "
           f"{float(calls['measure:reading']):>7.3f} {float(calls['measure:writing']):>8.3f} {copy:>7.3f} "
-          f"{total / copy:>7.2f} {peak / 1e6:>10.1f} {peak * fresh_seconds_per_byte:>7.3f} {windows:>8} {ratio:>9}")
+          f"{gather:>8.3f} {touch:>7.3f} {job:>6.3f} {total / job:>6.2f} "
+          f"{peak / 1e6:>10.1f} {peak * fresh_seconds_per_byte:>7.3f} {windows:>8} {ratio:>9}")
 print()
 for name, seen in hashes.items():
     print(f"{name}: " + ("every way wrote the same bytes" if len(seen) == 1 else
@@ -189,8 +194,11 @@ articles = int(sys.argv[2])
 print("\nreading: default, through the read buffer as the plug-in sizes it; 16MiB and 64MiB, the same\n"
       "with the host refusing larger pieces; per-article, one seek and one read each. order s: the\n"
       "ordering inside the plug-in in each of the two runs; read s and write s: time in the plug-in's\n"
-      "file calls (seek and read; create, write and close) in the second run; copy s: a sequential copy\n"
-      "of the same output file by the host, measured beside each plain run; fresh s: the plug-in's peak\n"
+      "file calls (seek and read; create, write and close) in the second run; copy s: the best of three\n"
+      "sequential copies of the same output file by the host, beside each plain run; gather s: one gather\n"
+      "of the dictionary's size order from a buffer of the article file's size into 1 MiB blocks, by the\n"
+      "host; touch s: the first touch of that buffer; job s, the job floor: copy, gather, touch and the\n"
+      "export's own ordering, what any export must cost; x job: total over it; fresh s: the plug-in's peak\n"
       "memory at the price the platform line below gives for fresh pages, what touching it once costs;\n"
       "windows and read/file: the windows of the list the reader made and the bytes it read over the\n"
       "article file's size.")

@@ -26,13 +26,15 @@ const Bound kBounds[] = {
 
 }  // namespace
 
-// Usage: bench_reading (--dict INDEX | --synthetic N)
+// Usage: bench_reading (--dict INDEX | --synthetic N) [WAY [TIMES]]: every way once, or one way
+// TIMES times over, as for a profile.
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: bench_reading (--dict INDEX | --synthetic N)\n");
+    if (argc < 3 || argc > 5) {
+        fprintf(stderr, "usage: bench_reading (--dict INDEX | --synthetic N) [WAY [TIMES]]\n");
         return 2;
     }
+    const int times = argc == 5 ? _wtoi(argv[4]) : 1;
     std::wstring error;
     const std::unique_ptr<Dictionary> dictionary = wcscmp(argv[1], L"--synthetic") == 0
                                                        ? MakeSynthetic(DWORD(_wtoi(argv[2])), error)
@@ -47,15 +49,20 @@ int wmain(int argc, wchar_t** argv)
     GetFileSizeEx(dictionary->articleFile, &fileBytes);
 
     for (const Bound& bound : kBounds) {
+        wchar_t name[16];
+        swprintf(name, 16, L"%hs", bound.name);
+        if (argc >= 4 && wcscmp(argv[3], name) != 0) continue;
         SetReadBufferBound(bound.bytes);
-        const double start = Seconds();
-        OpenArticleReader(dictionary->articleFile, spans.data(), DWORD(spans.size()));
-        for (DWORD i = 0; i < spans.size(); ++i) FetchArticle(i);
-        CloseArticleReader();
-        const double seconds = Seconds() - start;
-        const ReadingCounts counts = LastReadingCounts();
-        printf("reading way=%s windows=%lu bytes-read=%llu file-bytes=%lld seconds=%.3f\n", bound.name,
-               static_cast<unsigned long>(counts.Windows), counts.BytesRead, fileBytes.QuadPart, seconds);
+        for (int time = 0; time < times; ++time) {
+            const double start = Seconds();
+            OpenArticleReader(dictionary->articleFile, spans.data(), DWORD(spans.size()));
+            for (DWORD i = 0; i < spans.size(); ++i) FetchArticle(i);
+            CloseArticleReader();
+            const double seconds = Seconds() - start;
+            const ReadingCounts counts = LastReadingCounts();
+            printf("reading way=%s windows=%lu bytes-read=%llu file-bytes=%lld seconds=%.3f\n", bound.name,
+                   static_cast<unsigned long>(counts.Windows), counts.BytesRead, fileBytes.QuadPart, seconds);
+        }
     }
     return 0;
 }

@@ -210,6 +210,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
             JournalMeasurement(DWORD(TheHost.dictionaries[picked]->spans.size()), output);
         }
         if (options.copyFloor) JournalCopyFloor(output);
+        if (options.copyFloor && !TheHost.dictionaries.empty()) {
+            const Dictionary& dictionary = *TheHost.dictionaries[picked];
+            JournalJobFloor(dictionary.spans, dictionary.articleFile);
+        }
         if (options.faults) JournalFaults();
         if (drive.pane < 0) continue;
         HWND pane = TheHost.panes[drive.pane];

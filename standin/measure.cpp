@@ -4,8 +4,11 @@
 
 #include <psapi.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 
+#include "export/size_order.h"
 #include "host.h"
 #include "import_hooks.h"
 #include "journal.h"
@@ -107,6 +110,38 @@ std::wstring Seconds(double seconds)
     return text;
 }
 
+// One sequential copy of a file in 1 MiB blocks; its seconds, or a negative number on failure.
+double CopySeconds(const std::wstring& file, ULONGLONG& bytes)
+{
+    const std::wstring copy = file + L".copy";
+    const double start = Now();
+    HANDLE from = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE to =
+        CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    static BYTE block[1 << 20];
+    bytes = 0;
+    DWORD read = 0, written = 0;
+    bool ok = from != INVALID_HANDLE_VALUE && to != INVALID_HANDLE_VALUE;
+    while (ok && ReadFile(from, block, sizeof block, &read, nullptr) && read > 0) {
+        ok = WriteFile(to, block, read, &written, nullptr) && written == read;
+        bytes += read;
+    }
+    ok = CloseHandle(to) && ok;
+    CloseHandle(from);
+    const double seconds = Now() - start;
+    DeleteFileW(copy.c_str());
+    return ok ? seconds : -1;
+}
+
+// Fresh memory of the given size, each page touched once; null where it cannot be had.
+BYTE* TouchedMemory(SIZE_T bytes)
+{
+    BYTE* memory = static_cast<BYTE*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+    for (SIZE_T at = 0; memory != nullptr && at < bytes; at += 4096) memory[at] = 1;
+    return memory;
+}
+
 }  // namespace
 
 void StartMeasuring(HMODULE plugin, bool timeCalls)
@@ -163,24 +198,56 @@ void JournalMeasurement(DWORD articles, const std::wstring& outputFile)
 
 void JournalCopyFloor(const std::wstring& file)
 {
-    const std::wstring copy = file + L".copy";
-    const double start = Now();
-    HANDLE from = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    HANDLE to =
-        CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    static BYTE block[1 << 20];
+    // The best of three: a copy just after the export competes with that export's writeback.
+    double best = -1;
     ULONGLONG bytes = 0;
-    DWORD read = 0, written = 0;
-    bool ok = from != INVALID_HANDLE_VALUE && to != INVALID_HANDLE_VALUE;
-    while (ok && ReadFile(from, block, sizeof block, &read, nullptr) && read > 0) {
-        ok = WriteFile(to, block, read, &written, nullptr) && written == read;
-        bytes += read;
+    for (int copy = 0; copy < 3; ++copy) {
+        const double seconds = CopySeconds(file, bytes);
+        if (seconds < 0) {
+            Journal(L"error: the copy floor could not be measured");
+            return;
+        }
+        if (best < 0 || seconds < best) best = seconds;
     }
-    ok = CloseHandle(to) && ok;
-    CloseHandle(from);
-    const double seconds = Now() - start;
-    DeleteFileW(copy.c_str());
-    Journal(ok ? L"copy-floor: bytes=" + std::to_wstring(bytes) + L" seconds=" + Seconds(seconds)
-               : L"error: the copy floor could not be measured");
+    Journal(L"copy-floor: bytes=" + std::to_wstring(bytes) + L" seconds=" + Seconds(best));
+}
+
+void JournalJobFloor(const std::vector<ArticleSpan>& spans, HANDLE articleFile)
+{
+    LARGE_INTEGER fileBytes = {};
+    if (!GetFileSizeEx(articleFile, &fileBytes) || fileBytes.QuadPart == 0) {
+        Journal(L"error: the job floor could not be measured");
+        return;
+    }
+    std::vector<ArticleSpan> order = spans;
+    SortSpansBySize(order.data(), DWORD(order.size()));
+
+    // A buffer of the article file's size; where the address space has no room for one piece that
+    // large (a 1.5 GB file in a 32-bit process), the largest half, quarter and so on, and the
+    // offsets taken modulo its size.
+    SIZE_T bytes = SIZE_T(std::min<ULONGLONG>(ULONGLONG(fileBytes.QuadPart), MAXDWORD / 2 + 1));
+    const double touchStart = Now();
+    BYTE* buffer = TouchedMemory(bytes);
+    while (buffer == nullptr && bytes > (64u << 20)) buffer = TouchedMemory(bytes /= 2);
+    const double touch = Now() - touchStart;
+    constexpr DWORD kBlockBytes = 1u << 20;
+    BYTE* block = TouchedMemory(kBlockBytes);
+    if (buffer == nullptr || block == nullptr) {
+        Journal(L"error: the job floor could not be measured");
+        return;
+    }
+    const double gatherStart = Now();
+    DWORD used = 0;
+    for (const ArticleSpan& span : order) {
+        const SIZE_T at = span.Offset % bytes;
+        const DWORD size = DWORD(std::min<ULONGLONG>({span.Size, kBlockBytes, bytes - at}));
+        if (size > kBlockBytes - used) used = 0;
+        memcpy(block + used, buffer + at, size);
+        used += size;
+    }
+    const double gather = Now() - gatherStart;
+    VirtualFree(block, 0, MEM_RELEASE);  // our own regions: nothing to report
+    VirtualFree(buffer, 0, MEM_RELEASE);
+    Journal(L"job-floor: gather=" + Seconds(gather) + L" touch=" + Seconds(touch) + L" buffer-bytes=" +
+            std::to_wstring(bytes));
 }
