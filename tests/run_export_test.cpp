@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -133,9 +134,11 @@ TEST_F(ExportRun, APaneAtItsLimitEndsTheRunWithTheWarning)
         bool breaksTwice;  // the pane counts one unit more per line break than it was given
         bool whole;
     };
+    // One short of the whole text refuses the count; two short, the total line before it.
     for (const Case c :
          {Case{0, false, true}, Case{whole.size(), false, true}, Case{whole.size() - 1, false, false},
-          Case{60, false, false}, Case{10, false, false}, Case{0, true, true}, Case{10, true, false}}) {
+          Case{whole.size() - 2, false, false}, Case{60, false, false}, Case{10, false, false},
+          Case{0, true, true}, Case{10, true, false}}) {
         SCOPED_TRACE(testing::Message() << c.limit << (c.breaksTwice ? ", breaks counted twice" : ""));
         host.paneLimit = int(c.limit);
         host.paneCountsBreaksTwice = c.breaksTwice;
@@ -256,12 +259,21 @@ TEST_F(ExportRun, ShortReadsAndOddSizesNeverShowEarlierBytes)
     }
 }
 
+// Up to the last offset a span can name: there the seek's answer, 0xFFFFFFFF, is also the one
+// that means failure, and only the system's error code tells them apart. Read in one block with
+// its neighbour, and on its own.
 TEST_F(ExportRun, OffsetsFromTwoGibibytesUp)
 {
-    host.SetArticlesAt({{0x7FFFFFF0ull, a2}, {0x80000010ull, a4}, {0xFFFFFFF0ull, a6}});
-    const RunRecord run = host.Run({FileSink, false, L"out.txt"});
-    EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a6}, 3), host.ReadOutput(L"out.txt"));
-    EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(run));
+    const std::string a3 = Utf16(L"три");
+    host.SetArticlesAt({{0x7FFFFFF0ull, a2}, {0x80000010ull, a4}, {0xFFFFFFF0ull, a6}, {0xFFFFFFFFull, a3}});
+    for (DWORD bound : {kAutomaticReadBufferBound, DWORD(0)}) {
+        SCOPED_TRACE(bound == 0 ? "one read per article" : "through the read buffer");
+        SetReadBufferBound(bound);
+        const RunRecord run = host.Run({FileSink, false, L"out.txt"});
+        EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a3, a6}, 4), host.ReadOutput(L"out.txt"));
+        EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(run));
+    }
+    SetReadBufferBound(kAutomaticReadBufferBound);
 }
 
 TEST_F(ExportRun, AFileThatCannotBeCreatedStopsTheRunCleanly)
@@ -277,18 +289,46 @@ TEST_F(ExportRun, AFileThatCannotBeCreatedStopsTheRunCleanly)
     EXPECT_EQ(nullptr, State.SpanList);
 }
 
+// Every write of the plug-in's code, through this program's imports, writes half of what it was
+// given and reports success with that count, as a disk that fills up may.
+class ShortWrites {
+public:
+    ShortWrites()
+    {
+        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "WriteFile", &HalfWriteFile, realWriteFile_);
+    }
+    ~ShortWrites()
+    {
+        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "WriteFile",
+                   reinterpret_cast<void*>(realWriteFile_));
+    }
+
+private:
+    static BOOL WINAPI HalfWriteFile(HANDLE file, LPCVOID data, DWORD bytes, LPDWORD written,
+                                     LPOVERLAPPED overlapped)
+    {
+        return realWriteFile_(file, data, bytes / 2, written, overlapped);
+    }
+    static inline decltype(&WriteFile) realWriteFile_ = WriteFile;
+};
+
 TEST_F(ExportRun, WriteFailuresShowOneErrorAndNoSuccess)
 {
     struct Case {
         const char* what;
         size_t articles;
-        bool stopsEarly;  // the failure is found while articles are still being read
+        bool stopsEarly;   // the failure is found while articles are still being read
+        bool shortWrites;  // writes succeed with fewer bytes written, instead of a full disk
     };
-    for (const Case c : {Case{"found at the end", 3, false}, Case{"found midway", 3000, true}}) {
+    for (const Case c :
+         {Case{"found at the end", 3, false, false}, Case{"found midway", 3000, true, false},
+          Case{"short, found at the end", 3, false, true}, Case{"short, found midway", 3000, true, true}}) {
         std::vector<std::string> articles;
         for (size_t i = 0; i < c.articles; ++i) articles.push_back(std::string(1000, 'x'));
         host.SetArticles(articles);
-        const RunRecord run = host.Run({FileSink, true, L"Z:\\dev\\full"});
+        std::unique_ptr<ShortWrites> shortWrites(c.shortWrites ? new ShortWrites : nullptr);
+        const RunRecord run = host.Run({FileSink, true, c.shortWrites ? L"out.txt" : L"Z:\\dev\\full"});
+        shortWrites.reset();
         EXPECT_EQ(std::vector<std::wstring>{kWriteError}, Texts(run)) << c.what;
         EXPECT_EQ(c.stopsEarly, size_t(run.stripCalls) < c.articles) << c.what;
         EXPECT_EQ(INVALID_HANDLE_VALUE, State.OutputTarget) << "the file is closed";
@@ -392,27 +432,54 @@ private:
 };
 
 // Neither the read buffer for the whole list nor the fast ordering's scratch can be had: the
-// reader takes a smaller buffer and the ordering its small static area, and the file is the same.
+// reader takes a smaller buffer, the ordering batches as large as it can have and the output
+// its static buffer, and the file is the same. Where not even an article's own larger buffer
+// can be had, that article comes out empty and the user is told.
 TEST_F(ExportRun, AHostWithItsAddressSpaceNearlyFullGetsTheSameFile)
 {
     std::mt19937 random(5);
     std::vector<std::string> articles;
     for (int i = 0; i < 60000; ++i) articles.push_back(Utf16(std::wstring(1 + random() % 40, L'а' + i % 32)));
-    host.SetArticles(articles);
-    const RunRecord roomy = host.Run({FileSink, false, L"roomy.txt"});
-    ASSERT_EQ(std::vector<std::wstring>{kSuccess}, Texts(roomy));
-    ASSERT_EQ(1u, LastReadingCounts().Windows);
+    const std::string large(600000, 'x');
+    struct Case {
+        const char* what;
+        SIZE_T largestPiece;
+        bool withLarge;  // one article larger than TextBuffer, and larger than any piece to be had
+    };
+    for (const Case c :
+         {Case{"no piece above 1 MiB", 1u << 20, false}, Case{"none above 512 KiB", 512u << 10, false},
+          Case{"none above 512 KiB, an article larger than that", 512u << 10, true}}) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> these = articles;
+        if (c.withLarge) these.push_back(large);
+        host.SetArticles(these);
+        const RunRecord roomy = host.Run({FileSink, false, L"roomy.txt"});
+        ASSERT_EQ(std::vector<std::wstring>{kSuccess}, Texts(roomy));
+        ASSERT_EQ(1u, LastReadingCounts().Windows);
 
-    RunRecord crowded;
-    ReadingCounts counts;
-    {
-        const CrowdedAddressSpace space(1u << 20, 24u << 20);
-        crowded = host.Run({FileSink, false, L"crowded.txt"});
-        counts = LastReadingCounts();
+        RunRecord crowded;
+        ReadingCounts counts;
+        {
+            const CrowdedAddressSpace space(c.largestPiece, 24u << 20);
+            crowded = host.Run({FileSink, false, L"crowded.txt"});
+            counts = LastReadingCounts();
+        }
+        EXPECT_GT(counts.Windows, 1u) << "a smaller read buffer";
+        EXPECT_FALSE(ArticleReaderHoldsMemory());
+        if (!c.withLarge) {
+            EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(crowded));
+            EXPECT_EQ(host.ReadOutput(L"roomy.txt"), host.ReadOutput(L"crowded.txt"));
+            continue;
+        }
+        // The large article is the last line: it comes out empty, and nothing else changes.
+        EXPECT_EQ(std::vector<std::wstring>{kIncomplete}, Texts(crowded));
+        const std::string line = large + Utf16(L"\r\n");
+        std::string expected = host.ReadOutput(L"roomy.txt");
+        const size_t at = expected.find(line);
+        ASSERT_NE(std::string::npos, at);
+        expected.replace(at, line.size(), Utf16(L"\r\n"));
+        EXPECT_EQ(expected, host.ReadOutput(L"crowded.txt"));
     }
-    EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(crowded));
-    EXPECT_GT(counts.Windows, 1u) << "a smaller read buffer";
-    EXPECT_EQ(host.ReadOutput(L"roomy.txt"), host.ReadOutput(L"crowded.txt"));
 }
 
 }  // namespace

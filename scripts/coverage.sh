@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Shows which lines and branches of the plug-in's sources no test reaches: a coverage build of its
+# own (build-coverage/, or build64-coverage/ where 32-bit programs cannot run; build/ and build64/
+# are not touched), the CTest suites under Wine, then the mingw-w64 gcov. Prints one line per
+# source of src/ with its lines and branches taken, and writes the annotated sources to a folder
+# named at the end. Needs the packages the other scripts install, and installs them as they do.
+set -euo pipefail
+zaq_script=coverage.sh
+source "$(dirname "$0")/build-kind.sh"
+source "$zaq_root/scripts/run-guard.sh"
+
+zaq_check_build_name
+echo "== Checking the packages the build needs (installing any that are missing)"
+"$zaq_root/scripts/install-deps.sh"
+zaq_choose_build
+if [ "$ZAQ_BUILD" = 32 ]; then
+  dir=$zaq_root/build-coverage triple=i686-w64-mingw32
+  export BUILD_DIR=$dir
+else
+  dir=$zaq_root/build64-coverage triple=x86_64-w64-mingw32
+  export BUILD64_DIR=$dir
+fi
+zaq_lock "$dir"
+echo "== Measuring the coverage of $ZAQ_BUILD_WHY, in $dir"
+
+# A folder configured for another clone, or without counters, is configured afresh.
+if [ -f "$dir/CMakeCache.txt" ] && { ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$zaq_root" "$dir/CMakeCache.txt" ||
+  ! grep -qx 'ZAQ_COVERAGE:BOOL=ON' "$dir/CMakeCache.txt"; }; then
+  rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
+fi
+if [ ! -f "$dir/CMakeCache.txt" ]; then
+  echo "== Configuring the coverage build"
+  zaq_run cmake -S "$zaq_root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$zaq_root/cmake/toolchain-${triple%%-*}-mingw.cmake" \
+    -DCMAKE_BUILD_TYPE=Debug -DZAQ_COVERAGE=ON >/dev/null
+fi
+echo "== Building the coverage build"
+zaq_run cmake --build "$dir" -j"$(nproc)" >/dev/null
+
+# Counters add up over runs: each report starts from none. The suites run one at a time, since
+# two programs ending at once would merge into the same counter files.
+find "$dir" -name '*.gcda' -delete
+echo "== Running the suites (one at a time). The image test skips its size and import checks in this build."
+status=0
+ZAQ_BUILD=$ZAQ_BUILD zaq_run "$zaq_root/scripts/with-wine.sh" \
+  ctest --test-dir "$dir" --output-on-failure --timeout 900 || status=$?
+
+report=$dir/coverage
+rm -rf "$report"
+mkdir -p "$report/json"
+echo "== Reading the counters with $triple-gcov"
+# Annotated sources with branch counts, one file per source and per object that includes it.
+mapfile -t notes < <(find "$dir/CMakeFiles" -name '*.gcno' | sort)
+(cd "$report" && "$triple-gcov" -b -c -l -p -o "$dir" "${notes[@]}" >/dev/null 2>&1) || true
+(cd "$report/json" && "$triple-gcov" --json-format -o "$dir" "${notes[@]}" >/dev/null 2>&1) || true
+find "$report" -maxdepth 1 -name '*.gcov' ! -name '*#src#*' -delete # only the product's sources
+
+python3 - "$report/json" "$zaq_root/src/" <<'PY'
+import glob, gzip, json, os, sys
+folder, source_root = sys.argv[1], sys.argv[2]
+lines, branches = {}, {}  # per source: line -> executed; (line, branch index) -> taken
+for path in glob.glob(os.path.join(folder, "*.gcov.json.gz")):
+    for entry in json.load(gzip.open(path))["files"]:
+        name = os.path.normpath(entry["file"])
+        if not name.startswith(source_root):
+            continue
+        name = name[len(source_root):]
+        seen, taken = lines.setdefault(name, {}), branches.setdefault(name, {})
+        for line in entry["lines"]:
+            number = line["line_number"]
+            seen[number] = seen.get(number, False) or line["count"] > 0
+            for index, branch in enumerate(line.get("branches", [])):
+                taken[(number, index)] = taken.get((number, index), False) or branch["count"] > 0
+print(f"{'source':<44} {'lines':>16} {'branches taken':>18}")
+for name in sorted(lines):
+    seen, taken = lines[name], branches[name]
+    line_share = f"{sum(seen.values())}/{len(seen)} {100 * sum(seen.values()) / max(len(seen), 1):3.0f}%"
+    branch_share = (f"{sum(taken.values())}/{len(taken)} {100 * sum(taken.values()) / len(taken):3.0f}%"
+                    if taken else "none")
+    print(f"{name:<44} {line_share:>16} {branch_share:>18}")
+PY
+echo "== Annotated sources (lines marked ##### ran never; branch counts below each line): $report"
+[ $status -eq 0 ] || echo "coverage.sh: a suite failed (status $status); its counters are in the report all the same" >&2
+exit $status
