@@ -6,7 +6,8 @@
 # Debian's packages, each beside its job floor, what any export of it must cost, measured by the
 # host under Wine: a sequential copy of the same output bytes (the best of three), one gather of
 # the dictionary's size order from a buffer of the article file's size into 1 MiB blocks, the
-# first touch of that buffer, and the export's own ordering. With them the windows each way makes
+# first touch of that buffer (each part the median of its measurements beside the dictionary's
+# runs), and the export's own ordering. With them the windows each way makes
 # and the bytes it reads against the article file's size, and whether every way wrote the same
 # bytes. Then the literal exchange sort, extrapolated, and what the platform charges for fresh
 # pages, a pass over a cached file and one seek and one read. Then the real dictionary once more,
@@ -105,6 +106,7 @@ measure_cold() {
 } > "$work/results"
 
 python3 - "$work/results" "$synthetic" <<'PY'
+import statistics
 import sys
 rows = {}
 floors = {}
@@ -138,12 +140,12 @@ for line in open(sys.argv[1]):
     name, path, run, kind = words[:4]
     values = dict(w.split("=", 1) for w in words[4:])
     if kind in ("copy-floor", "job-floor"):
-        # The job floor's parts do not depend on the way of reading: the best of each over all of
-        # the dictionary's runs.
-        best = floors.setdefault(name, {})
+        # The job floor's parts do not depend on the way of reading: each is measured beside every
+        # plain run of the dictionary, and the median of those counts.
+        parts = floors.setdefault(name, {})
         for part, key in (("copy", "seconds"), ("gather", "gather"), ("touch", "touch")):
             if key in values:
-                best[part] = min(best.get(part, float("inf")), float(values[key]))
+                parts.setdefault(part, []).append(float(values[key]))
         continue
     runs = rows.setdefault((name, path), {})
     if kind == "measure" and run in runs and "measure:total" in runs[run]:
@@ -162,7 +164,7 @@ for (name, path), runs in rows.items():
         continue
     plain, calls = runs["plain"], runs["calls"]
     total = float(plain["measure:total"])
-    copy, gather, touch = floors[name]["copy"], floors[name]["gather"], floors[name]["touch"]
+    copy, gather, touch = (statistics.median(floors[name][part]) for part in ("copy", "gather", "touch"))
     job = copy + gather + touch + float(plain["measure:ordering"])
     seen = reading.get((name, path), {})
     windows = seen.get("windows", "?")
@@ -199,13 +201,13 @@ articles = int(sys.argv[2])
 print("\nreading: default, through the read buffer as the plug-in sizes it; 16MiB and 64MiB, the same\n"
       "with the host refusing larger pieces; per-article, one seek and one read each. order s: the\n"
       "ordering inside the plug-in in each of the two runs; read s and write s: time in the plug-in's\n"
-      "file calls (seek and read; create, write and close) in the second run; copy s: a sequential copy\n"
-      "of the same output file by the host; gather s: one gather of the dictionary's size order from a\n"
-      "buffer of the article file's size into 1 MiB blocks, by the host; touch s: the first touch of that\n"
-      "buffer; each the best of its measurements beside all of the dictionary's plain runs (three copies\n"
-      "each); job s, the job floor: copy, gather, touch and the export's own ordering, what any export\n"
-      "must cost; x job: total over it; fresh s: the plug-in's peak\n"
-      "memory at the price the platform line below gives for fresh pages, what touching it once costs;\n"
+      "file calls (seek and read; create, write and close) in the second run; copy s: the best of three\n"
+      "sequential copies of the same output file by the host; gather s: one gather of the dictionary's\n"
+      "size order from a buffer of the article file's size into 1 MiB blocks, by the host; touch s: the\n"
+      "first touch of that buffer; each the median of its measurements beside the dictionary's eight\n"
+      "plain runs; job s, the job floor: copy, gather, touch and the export's own ordering, what any\n"
+      "export must cost; x job: total over it; fresh s: the plug-in's peak memory at the price the\n"
+      "platform line below gives for fresh pages, what touching it once costs;\n"
       "windows and read/file: the windows of the list the reader made and the bytes it read over the\n"
       "article file's size.")
 print(f"exchange sort: {seconds:.3f} s for {n} spans, so about {seconds * (articles / n) ** 2:.0f} s "

@@ -27,21 +27,6 @@ std::vector<ArticleSpan> MakeSpans(uint32_t count, bool heavyTies, uint32_t seed
     return spans;
 }
 
-// Orders in batches through the largest area that can be had, from half the list down, as a host
-// that refuses only the fast path's scratch gives it; sets batch to the batch used.
-void SortInLargestBatches(std::vector<ArticleSpan>& spans, uint32_t& batch)
-{
-    const uint32_t count = uint32_t(spans.size());
-    for (batch = count - count / 2; batch > kStaticBatchSpans; batch -= batch / 2) {
-        void* area = VirtualAlloc(nullptr, BatchAreaBytes(count, batch), MEM_COMMIT, PAGE_READWRITE);
-        if (area == nullptr) continue;
-        SortBySizeInBatches(spans.data(), count, batch, area);
-        VirtualFree(area, 0, MEM_RELEASE);
-        return;
-    }
-    SortBySizeInBatches(spans.data(), count, 0, nullptr);
-}
-
 // Best of a few runs: the least disturbed by the rest of the machine.
 template <typename Sort>
 double Time(const std::vector<ArticleSpan>& input, Sort sort, int runs)
@@ -90,11 +75,16 @@ int main(int argc, char** argv)
                     runs);
                 snprintf(staticOnly, sizeof staticOnly, "%.4f", seconds);
             }
-            uint32_t batch = 0;
+            DWORD batch = 0;
             const double largest = Time(
-                input, [&batch](std::vector<ArticleSpan>& s) { SortInLargestBatches(s, batch); }, runs);
+                input,
+                [&batch](std::vector<ArticleSpan>& s) {
+                    batch = SortSpansInBatches(s.data(), DWORD(s.size()));
+                },
+                runs);
             char largestText[48];
-            snprintf(largestText, sizeof largestText, "%.4f (w=%u)", largest, batch);
+            snprintf(largestText, sizeof largestText, "%.4f (w=%lu)", largest,
+                     static_cast<unsigned long>(batch));
             const double bySize = Time(
                 input,
                 [](std::vector<ArticleSpan>& s) {

@@ -48,11 +48,12 @@ report=$dir/coverage
 rm -rf "$report"
 mkdir -p "$report/json"
 echo "== Reading the counters with $triple-gcov"
-# Annotated sources with branch counts, one file per source and per object that includes it.
-mapfile -t notes < <(find "$dir/CMakeFiles" -name '*.gcno' | sort)
-(cd "$report" && "$triple-gcov" -b -c -l -p -o "$dir" "${notes[@]}" >/dev/null 2>&1) || true
-(cd "$report/json" && "$triple-gcov" --json-format -o "$dir" "${notes[@]}" >/dev/null 2>&1) || true
-find "$report" -maxdepth 1 -name '*.gcov' ! -name '*#src#*' -delete # only the product's sources
+# The product's own objects, which the test programs link too: the DLL's and its core library's.
+mapfile -t notes < <(find "$dir/CMakeFiles/zaq_core.dir" "$dir/CMakeFiles/ZAQ.dir" -name '*.gcno' | sort)
+# Annotated sources with branch counts (a header's from the last object that includes it),
+# and the same counts as JSON for the summary below.
+(cd "$report" && "$triple-gcov" -b -c "${notes[@]}" >/dev/null)
+(cd "$report/json" && "$triple-gcov" -b --json-format "${notes[@]}" >/dev/null)
 
 python3 - "$report/json" "$zaq_root/src/" <<'PY'
 import glob, gzip, json, os, sys

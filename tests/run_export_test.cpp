@@ -134,11 +134,12 @@ TEST_F(ExportRun, APaneAtItsLimitEndsTheRunWithTheWarning)
         bool breaksTwice;  // the pane counts one unit more per line break than it was given
         bool whole;
     };
-    // One short of the whole text refuses the count; two short, the total line before it.
+    // One short of the whole text refuses the count; two short, the total line before it; just
+    // after the first article, the line break that ends it.
     for (const Case c :
          {Case{0, false, true}, Case{whole.size(), false, true}, Case{whole.size() - 1, false, false},
-          Case{whole.size() - 2, false, false}, Case{60, false, false}, Case{10, false, false},
-          Case{0, true, true}, Case{10, true, false}}) {
+          Case{whole.size() - 2, false, false}, Case{whole.find(L"д\r\n") + 1, false, false},
+          Case{60, false, false}, Case{10, false, false}, Case{0, true, true}, Case{10, true, false}}) {
         SCOPED_TRACE(testing::Message() << c.limit << (c.breaksTwice ? ", breaks counted twice" : ""));
         host.paneLimit = int(c.limit);
         host.paneCountsBreaksTwice = c.breaksTwice;

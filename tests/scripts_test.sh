@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the README's commands hold up in ordinary hands: a package mirror out of step, a
 # run interrupted and run again, a half-made Wine prefix, the user's own Wine settings, two runs at once, and a clone under a
-# path with Cyrillic letters and a space, whose DLL must be byte-identical to this one's.
+# path with Cyrillic letters and a space, whose DLL must be byte-identical to this one's and carry
+# the SHA-256 the README gives.
 # Run by scripts/test.sh after the suites; prints "N passed, M failed" last.
 set -uo pipefail
 zaq_root=$(cd "$(dirname "$0")/.." && pwd)
@@ -208,6 +209,8 @@ clone_demo() { "$clone/scripts/demo.sh" >"$work/clone-demo.log" 2>&1; }
 check "the test command passes in '$clone'" clone_test || tail -n 40 "$work/clone-test.log"
 check "the main job passes there" clone_demo || tail -n 40 "$work/clone-demo.log"
 check "a clean build elsewhere gives the same ZAQ.ZAQ bytes" cmp "$zaq_root/build/ZAQ.ZAQ" "$clone/build/ZAQ.ZAQ"
+readme_names_the_dll() { grep -q "$(sha256sum "$zaq_root/build/ZAQ.ZAQ" | cut -d' ' -f1)  ZAQ.ZAQ" "$zaq_root/README.md"; }
+check "the README gives the built ZAQ.ZAQ's SHA-256" readme_names_the_dll
 
 echo "scripts: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -13,15 +13,11 @@
 // read, into their places in the window. The entries are then handed on in list order, each
 // NUL-terminated in its place in the window; a span alone in its block is read only then.
 //
-// The numbers come from timing whole exports under Wine (bench/bench_export.sh, and the same
-// with other values; bench/bench_platform.cpp gives the costs behind them). A gap is read rather
-// than skipped where copying it costs less than one more seek and read. On the product's kind of
-// machine (32-bit Wine) a seek and a read cost 0.8-1.3 us, as much as copying about 8 KiB from
-// the system's cache: gaps of 8, 12 and 16 KiB gave the same times, 4 KiB was 10% slower on a
-// 156 MB dictionary, and 64 KiB took 30% longer on a sparse one of 300,000 articles of 20 to
-// 3,000 bytes, whose windows then read nearly the whole file. (Under 64-bit Wine, where a seek
-// and a read cost 3.6-4.8 us, 64 KiB was 10% faster than 16 KiB.) Blocks of 256 KiB are as fast
-// as blocks of 1 or 4 MiB and take fewer fresh pages; 64 KiB was slower.
+// A gap is read rather than skipped where copying it costs less than one more seek and read:
+// under 32-bit Wine these cost about as much as copying 8 KiB from the system's cache, and gaps
+// of 16 KiB exported a 156 MB dictionary as fast as 8 or 12 KiB, where 4 KiB was 10% slower.
+// Blocks of 256 KiB were as fast as blocks of 1 or 4 MiB and take fewer fresh pages
+// (docs/benchmarks.md).
 //
 // The file's handle and its position are the host's: the host's code runs between our reads
 // (StripTags, the status line, the panes) and may read the file itself, so every read seeks
@@ -36,11 +32,10 @@ constexpr DWORD kMinimumWindowBytes = 4u << 10;  // below this, one read per art
 constexpr DWORD kWindowBytesPerEntry = 128;      // entries a window may hold: one per this many bytes
 constexpr DWORD kEntryBytes = 24;                // byOffset key, slotOffset, delivered
 // A window entry alone in its block, or larger than the whole window, is read when it is handed
-// on, straight into TextBuffer (or the larger buffer). Read ahead into the window, one alone in
-// its block gained nothing, as it took one seek and one read either way, but its bytes had left
-// the processor's cache by the time they were handed on. A sparse dictionary of 10^6 articles of
-// 20 to 3,000 bytes, nearly all alone in their blocks, took 3.8-5.5 s that way against 3.3-3.9 s
-// now (32-bit Wine, runs alternating).
+// on, straight into TextBuffer (or the larger buffer): read ahead into the window, it takes one
+// seek and one read all the same, but its bytes have left the processor's cache by the time they
+// are handed on. A sparse dictionary of 10^6 articles took 3.3-3.9 s so, against 3.8-5.5 s read
+// ahead (32-bit build).
 constexpr DWORD kReadWhenHandedOn = MAXDWORD;  // never a count of bytes in the window
 constexpr DWORD kNoSlot = MAXDWORD;            // the slot offset of an article larger than the window
 constexpr DWORD kLargeTextGrain = 64u << 10;

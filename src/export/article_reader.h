@@ -12,18 +12,9 @@
 // that large cannot be had, the largest layout within each power of two below it is tried in
 // turn, through 16 MiB down to the smallest window; below that, one read per article.
 //
-// Measured under 64-bit Wine (bench/bench_export.sh): a 154 MB article file of 464,228 articles
-// needs 171 MB, one window that reads the file once; its reading calls took 0.013 s, against
-// 0.167 s for the 13 windows that 16 MiB allows (1,313 MB read) and 0.046 s for the 3 of 64 MiB.
-// The fresh pages of the larger buffer (0.5 ms per MiB there) took back most of that in the
-// total: 0.367 s against 0.380 s and 0.391 s, and cold 0.658 s against 0.673 s. On a guest whose
-// fresh pages cost 2.7-3.6 ms per MiB, the 171 MB cost about 0.45 s and the export took
-// 0.72-0.75 s against 0.45-0.46 s for 16 MiB. Where fresh pages are as cheap as they were
-// on another machine (0.33 ms per MiB under 32-bit Wine), the pages should cost about 0.06 s
-// and the passes saved about 0.2 s, reckoned from that machine's figures. A 1.5 GB file of
-// 10^6 articles makes 4 windows of 480 MB, which read 4.5 GB from the cache against 2.6 GB for
-// 123 windows of 16 MiB, and exports as fast or faster (5.1-7.4 s against 6.6-9.0 s; the disk's
-// writing bounds both).
+// One window for the whole list reads a 154 MB article file once, where windows of 16 MiB read
+// it 8.5 times: 0.015 s in reading calls against 0.17 s (32-bit build). What its fresh pages cost
+// instead depends on the machine; docs/benchmarks.md sets the two side by side.
 constexpr DWORD kAutomaticReadBufferBound = MAXDWORD;
 constexpr DWORD kReadBufferMost = 512u << 20;
 

@@ -8,9 +8,9 @@ namespace {
 
 constexpr DWORD kExchangeSortMost = 2048;
 
-// Without the fast path's scratch: batches as large as the host can spare, from half the list
-// down, and the static area's where none can be had.
-void SortInBatches(ArticleSpan* spans, DWORD count)
+}  // namespace
+
+DWORD SortSpansInBatches(ArticleSpan* spans, DWORD count)
 {
     for (DWORD batch = count - count / 2; batch > kStaticBatchSpans; batch -= batch / 2) {
         const DWORD bytes = BatchAreaBytes(count, batch);
@@ -18,12 +18,11 @@ void SortInBatches(ArticleSpan* spans, DWORD count)
         if (area == nullptr) continue;
         SortBySizeInBatches(spans, count, batch, area);
         VirtualFree(area, 0, MEM_RELEASE);  // cannot fail for a region this call reserved
-        return;
+        return batch;
     }
     SortBySizeInBatches(spans, count, 0, nullptr);
+    return 0;
 }
-
-}  // namespace
 
 void SortSpansBySize(ArticleSpan* spans, DWORD count)
 {
@@ -36,7 +35,7 @@ void SortSpansBySize(ArticleSpan* spans, DWORD count)
         if (count <= kExchangeSortMost) {
             ExchangeSortBySize(spans, count);
         } else {
-            SortInBatches(spans, count);
+            SortSpansInBatches(spans, count);
         }
         return;
     }

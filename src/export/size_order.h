@@ -14,5 +14,9 @@ struct SizeOrder {
 SizeOrder BuildSizeOrder(const BYTE* record);
 
 // Sorts spans by size in the exchange sort's order: fast when scratch memory can be had, and in
-// batches through a small static area when it cannot.
+// batches when it cannot.
 void SortSpansBySize(ArticleSpan* spans, DWORD count);
+
+// The same order in batches as large as the host can spare, from half the list down, and through
+// the small static area where none can be had; returns the batch used (0: the static area's).
+DWORD SortSpansInBatches(ArticleSpan* spans, DWORD count);
