@@ -7,6 +7,7 @@
 #include "export/size_order.h"
 #include "export/size_sort.h"
 #include "fake_record.h"
+#include "import_hooks.h"
 #include "state/module_state.h"
 
 namespace {
@@ -253,6 +254,56 @@ TEST(SizeSort, NamedOrders)
         ExchangeSortBySize(reference.data(), uint32_t(reference.size()));
         EXPECT_EQ(c.order, Offsets(reference));
         EXPECT_EQ(c.order, Offsets(FastSorted(SpansOfSizes(c.sizes))));
+    }
+}
+
+// A host that has no piece of memory larger than some size, as the plug-in's code sees it
+// through this program's imports.
+class MemoryLimit {
+public:
+    explicit MemoryLimit(SIZE_T largest)
+    {
+        largest_ = largest;
+        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "VirtualAlloc", &Limited, real_);
+    }
+    ~MemoryLimit()
+    {
+        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "VirtualAlloc", reinterpret_cast<void*>(real_));
+    }
+
+private:
+    static LPVOID WINAPI Limited(LPVOID address, SIZE_T bytes, DWORD type, DWORD protection)
+    {
+        return bytes > largest_ ? nullptr : real_(address, bytes, type, protection);
+    }
+    static inline SIZE_T largest_;
+    static inline decltype(&VirtualAlloc) real_ = VirtualAlloc;
+};
+
+// Without the fast path's scratch the batches are as large as the host can spare: half the list
+// where it can, less where it cannot, and the static area's where nothing can be had; the order
+// is the same every way.
+TEST(SizeSort, BatchesAreAsLargeAsTheHostCanSpare)
+{
+    std::mt19937 random(13);
+    const uint32_t count = 100000;
+    std::vector<uint32_t> sizes;
+    for (uint32_t i = 0; i < count; ++i) sizes.push_back(100 + 90 * (random() % 16));
+    const std::vector<uint32_t> expected = Offsets(FastSorted(SpansOfSizes(sizes)));
+    struct Case {
+        SIZE_T largest;  // the largest piece the host can spare
+        DWORD batch;     // the batch used; 0 for the static area's
+    };
+    for (const Case c : {Case{SIZE_T(-1), 50000}, Case{BatchAreaBytes(count, 50000) - 1, 25000},
+                         Case{BatchAreaBytes(count, 7000), 6250}, Case{4095, 0}}) {
+        std::vector<ArticleSpan> spans = SpansOfSizes(sizes);
+        DWORD batch;
+        {
+            const MemoryLimit limit(c.largest);
+            batch = SortSpansInBatches(spans.data(), DWORD(spans.size()));
+        }
+        EXPECT_EQ(c.batch, batch) << "at most " << c.largest << " bytes";
+        EXPECT_EQ(expected, Offsets(spans)) << "at most " << c.largest << " bytes";
     }
 }
 
