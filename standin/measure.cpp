@@ -225,14 +225,15 @@ void JournalJobFloor(const std::vector<ArticleSpan>& spans, HANDLE articleFile)
     // A buffer of the article file's size; where the address space has no room for one piece that
     // large (a 1.5 GB file in a 32-bit process), the largest half, quarter and so on, and the
     // offsets taken modulo its size.
-    SIZE_T bytes = SIZE_T(std::min<ULONGLONG>(ULONGLONG(fileBytes.QuadPart), MAXDWORD / 2 + 1));
-    const double touchStart = Now();
-    BYTE* buffer = TouchedMemory(bytes);
-    while (buffer == nullptr && bytes > (64u << 20)) buffer = TouchedMemory(bytes /= 2);
-    const double touch = Now() - touchStart;
     constexpr DWORD kBlockBytes = 1u << 20;
     BYTE* block = TouchedMemory(kBlockBytes);
-    if (buffer == nullptr || block == nullptr) {
+    SIZE_T bytes = SIZE_T(std::min<ULONGLONG>(ULONGLONG(fileBytes.QuadPart), MAXDWORD / 2 + 1));
+    const double touchStart = Now();
+    BYTE* buffer = block == nullptr ? nullptr : TouchedMemory(bytes);
+    while (block != nullptr && buffer == nullptr && bytes > (64u << 20)) buffer = TouchedMemory(bytes /= 2);
+    const double touch = Now() - touchStart;
+    if (buffer == nullptr) {
+        if (block != nullptr) VirtualFree(block, 0, MEM_RELEASE);  // our own region: nothing to report
         Journal(L"error: the job floor could not be measured");
         return;
     }
