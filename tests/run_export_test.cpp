@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "crowded_address_space.h"
 #include "export/article_reader.h"
 #include "import_hooks.h"
 #include "state/module_state.h"
@@ -388,49 +389,6 @@ TEST_F(ExportRun, ManyArticlesAndAVeryLongName)
 }  // namespace
 
 namespace {
-
-// A host whose address space is nearly full, as the plug-in's code sees it through this
-// program's imports: the system reports little free, and no piece larger than largestPiece can
-// be had. (Really filling a 64-bit process's space makes Wine itself run out of memory.)
-class CrowdedAddressSpace {
-public:
-    CrowdedAddressSpace(SIZE_T largestPiece, DWORDLONG free)
-    {
-        largestPiece_ = largestPiece;
-        free_ = free;
-        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "VirtualAlloc", &LimitedVirtualAlloc,
-                     realVirtualAlloc_);
-        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "GlobalMemoryStatusEx", &ReportedMemoryStatus,
-                     realMemoryStatus_);
-    }
-    ~CrowdedAddressSpace()
-    {
-        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "VirtualAlloc",
-                   reinterpret_cast<void*>(realVirtualAlloc_));
-        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "GlobalMemoryStatusEx",
-                   reinterpret_cast<void*>(realMemoryStatus_));
-    }
-
-private:
-    static LPVOID WINAPI LimitedVirtualAlloc(LPVOID address, SIZE_T bytes, DWORD type, DWORD protection)
-    {
-        if (bytes > largestPiece_) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
-        }
-        return realVirtualAlloc_(address, bytes, type, protection);
-    }
-    static BOOL WINAPI ReportedMemoryStatus(LPMEMORYSTATUSEX status)
-    {
-        if (!realMemoryStatus_(status)) return FALSE;
-        status->ullAvailVirtual = std::min(status->ullAvailVirtual, free_);
-        return TRUE;
-    }
-    static inline SIZE_T largestPiece_;
-    static inline DWORDLONG free_;
-    static inline decltype(&VirtualAlloc) realVirtualAlloc_ = VirtualAlloc;
-    static inline decltype(&GlobalMemoryStatusEx) realMemoryStatus_ = GlobalMemoryStatusEx;
-};
 
 // Neither the read buffer for the whole list nor the fast ordering's scratch can be had: the
 // reader takes a smaller buffer, the ordering batches as large as it can have and the output

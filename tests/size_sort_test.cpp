@@ -4,10 +4,10 @@
 #include <random>
 #include <vector>
 
+#include "crowded_address_space.h"
 #include "export/size_order.h"
 #include "export/size_sort.h"
 #include "fake_record.h"
-#include "import_hooks.h"
 #include "state/module_state.h"
 
 namespace {
@@ -257,29 +257,6 @@ TEST(SizeSort, NamedOrders)
     }
 }
 
-// A host that has no piece of memory larger than some size, as the plug-in's code sees it
-// through this program's imports.
-class MemoryLimit {
-public:
-    explicit MemoryLimit(SIZE_T largest)
-    {
-        largest_ = largest;
-        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "VirtualAlloc", &Limited, real_);
-    }
-    ~MemoryLimit()
-    {
-        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "VirtualAlloc", reinterpret_cast<void*>(real_));
-    }
-
-private:
-    static LPVOID WINAPI Limited(LPVOID address, SIZE_T bytes, DWORD type, DWORD protection)
-    {
-        return bytes > largest_ ? nullptr : real_(address, bytes, type, protection);
-    }
-    static inline SIZE_T largest_;
-    static inline decltype(&VirtualAlloc) real_ = VirtualAlloc;
-};
-
 // Without the fast path's scratch the batches are as large as the host can spare: half the list
 // where it can, less where it cannot, and the static area's where nothing can be had; the order
 // is the same every way.
@@ -299,7 +276,7 @@ TEST(SizeSort, BatchesAreAsLargeAsTheHostCanSpare)
         std::vector<ArticleSpan> spans = SpansOfSizes(sizes);
         DWORD batch;
         {
-            const MemoryLimit limit(c.largest);
+            const CrowdedAddressSpace space(c.largest);
             batch = SortSpansInBatches(spans.data(), DWORD(spans.size()));
         }
         EXPECT_EQ(c.batch, batch) << "at most " << c.largest << " bytes";
