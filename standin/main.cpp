@@ -209,10 +209,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
         if (options.measure > 0 && !TheHost.dictionaries.empty()) {
             JournalMeasurement(DWORD(TheHost.dictionaries[picked]->spans.size()), output);
         }
-        if (options.copyFloor) JournalCopyFloor(output);
-        if (options.copyFloor && !TheHost.dictionaries.empty()) {
-            const Dictionary& dictionary = *TheHost.dictionaries[picked];
-            JournalJobFloor(dictionary.spans, dictionary.articleFile);
+        if (options.copyFloor) {
+            JournalCopyFloor(output);
+            if (!TheHost.dictionaries.empty()) {
+                const Dictionary& dictionary = *TheHost.dictionaries[picked];
+                JournalJobFloor(dictionary.spans, dictionary.articleFile);
+            }
         }
         if (options.faults) JournalFaults();
         if (drive.pane < 0) continue;
