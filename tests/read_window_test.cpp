@@ -6,6 +6,8 @@
 #include <random>
 
 #include "export/article_reader.h"
+#include "export/article_reader_hooks.h"
+#include "import_hooks.h"
 #include "state/module_state.h"
 #include "test_host.h"
 
@@ -159,6 +161,140 @@ TEST(ReadWindow, OffsetsFromTwoGibibytesUpAndPastFour)
         EXPECT_EQ(std::vector<std::wstring>{L"Данные в файл записаны успешно!"}, Texts(run));
     }
     SetReadBufferBound(kAutomaticReadBufferBound);
+}
+
+// Articles that share bytes in the read buffer: the NUL after one lies over the unit after it,
+// which may be another's, until the next is handed on. Each must come out as a read of its own
+// gives it, however it is read and whether or not it is copied out for the tag remover.
+TEST(ReadWindow, ArticlesSharingBytesComeOutAsTheirOwnReadsGiveThem)
+{
+    TestHost host;
+    const std::wstring units = L"абвгдежзийклмно";
+    const std::string file = Utf16(units);
+    host.SetArticles({file});
+    auto bytes = [&file](DWORD offset, DWORD size) { return file.substr(offset, size); };
+    struct Case {
+        const char* what;
+        std::vector<ArticleSpan> spans;  // over the file, which is one window's single block
+        std::vector<std::string> expected;
+        ULONGLONG copiedWithoutTags;  // bytes the reader copies itself
+    };
+    const Case cases[] = {
+        {"a neighbour whose first unit held the NUL", {{0, 4}, {4, 6}}, {bytes(0, 4), bytes(4, 6)}, 0},
+        {"the same, handed on in the other order", {{4, 2}, {0, 4}}, {bytes(4, 2), bytes(0, 4)}, 0},
+        {"one article repeated", {{2, 6}, {2, 6}, {0, 2}}, {bytes(0, 2), bytes(2, 6), bytes(2, 6)}, 0},
+        {"one contained in another, ending inside it", {{0, 12}, {2, 4}}, {bytes(2, 4), bytes(0, 12)}, 0},
+        {"one contained in another, ending with it", {{0, 12}, {8, 4}}, {bytes(8, 4), bytes(0, 12)}, 0},
+        {"an odd offset among neighbours",
+         {{0, 4}, {5, 6}, {12, 8}},
+         {bytes(0, 4), bytes(5, 6), bytes(12, 8)},
+         6},
+        {"an odd offset and an odd size", {{1, 5}, {6, 8}}, {bytes(1, 4), bytes(6, 8)}, 5},
+        {"an odd offset alone", {{0, 4}, {4, 8}, {20001, 7}}, {bytes(0, 4), "", bytes(4, 8)}, 0},
+    };
+    for (const Case& c : cases) {
+        for (DWORD bound : {kAutomaticReadBufferBound, DWORD(0)}) {
+            for (bool strip : {false, true}) {
+                SCOPED_TRACE(std::string(c.what) + (bound == 0 ? ", one read each" : ", windowed") +
+                             (strip ? ", tags removed" : ""));
+                SetReadBufferBound(bound);
+                host.spans = c.spans;
+                host.count = DWORD(c.spans.size());
+                const RunRecord run = host.Run({FileSink, strip, L"out.txt"});
+                std::vector<std::string> expected = c.expected;
+                const bool pastTheEnd = std::find(expected.begin(), expected.end(), "") != expected.end();
+                EXPECT_EQ(ExpectedFile(L"X", expected, host.count), host.ReadOutput(L"out.txt"));
+                EXPECT_EQ(pastTheEnd,
+                          Texts(run) != std::vector<std::wstring>{L"Данные в файл записаны успешно!"});
+                if (bound != 0 && !strip) {
+                    EXPECT_EQ(c.copiedWithoutTags, LastReadingCounts().BytesCopied);
+                }
+                EXPECT_FALSE(ArticleReaderHoldsMemory());
+            }
+        }
+    }
+    SetReadBufferBound(kAutomaticReadBufferBound);
+}
+
+// A block may take the room up to its last unit, which then holds its last article's NUL, and
+// no further: one byte more and the block ends before that article, which is read on its own.
+TEST(ReadWindow, ABlockTakesTheRoomUpToItsLastUnitAndNoFurther)
+{
+    const DWORD bound = 64u << 10;
+    const DWORD room = ReadWindowRoomWithin(bound);
+    ASSERT_GT(room, 16u << 10);
+    TestHost host;
+    std::string text(2 * room + (64u << 10), '\0');
+    for (size_t i = 0; i < text.size(); i += 2) text[i] = char('a' + i / 2 % 26);
+    host.SetArticles({text});
+    struct Case {
+        DWORD blockBytes;  // two neighbours from offset 0, their NULs included
+        DWORD reads;       // with the far article's own
+    };
+    for (const Case c : {Case{room, 2}, Case{room + 1, 3}, Case{room + 2, 3}}) {
+        SCOPED_TRACE(c.blockBytes);
+        // The far article keeps the whole list from fitting the bound; it is read on its own.
+        const ArticleSpan distant = {room + (64u << 10), room / 2};
+        host.spans = {{0, 4}, {4, c.blockBytes - 2 - 4}, distant};
+        host.count = 3;
+        SetReadBufferBound(bound);
+        const RunRecord run = host.Run({FileSink, false, L"out.txt"});
+        const std::string expected =
+            ExpectedFile(L"X",
+                         {text.substr(0, 4), text.substr(distant.Offset, distant.Size),
+                          text.substr(4, (c.blockBytes - 6) & ~1u)},
+                         3);
+        EXPECT_TRUE(expected == host.ReadOutput(L"out.txt")) << "the bytes one read per article gives";
+        EXPECT_EQ(std::vector<std::wstring>{L"Данные в файл записаны успешно!"}, Texts(run));
+        EXPECT_EQ(1u, LastReadingCounts().Windows);
+        EXPECT_EQ(c.reads, LastReadingCounts().Reads);
+    }
+    SetReadBufferBound(kAutomaticReadBufferBound);
+}
+
+// Every read of the plug-in's code, through this program's imports, that asks for more than
+// 8 bytes gets 6, as a file cut short under a reader may give.
+class ShortReads {
+public:
+    ShortReads()
+    {
+        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "ReadFile", &SixByteReadFile, realReadFile_);
+    }
+    ~ShortReads()
+    {
+        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "ReadFile",
+                   reinterpret_cast<void*>(realReadFile_));
+    }
+
+private:
+    static BOOL WINAPI SixByteReadFile(HANDLE file, LPVOID data, DWORD bytes, LPDWORD read,
+                                       LPOVERLAPPED overlapped)
+    {
+        return realReadFile_(file, data, bytes > 8 ? 6 : bytes, read, overlapped);
+    }
+    static inline decltype(&ReadFile) realReadFile_ = ReadFile;
+};
+
+// A block read that comes back short in its middle delivers the bytes that arrived to the
+// articles they belong to, and marks exactly the others incomplete.
+TEST(ReadWindow, AShortBlockReadMarksWhatItDidNotDeliver)
+{
+    TestHost host;
+    const std::string file = Utf16(L"аабббввв");
+    host.SetArticles({file});
+    host.spans = {{0, 4}, {4, 6}, {10, 6}};
+    host.count = 3;
+    for (bool strip : {false, true}) {
+        SCOPED_TRACE(strip ? "tags removed" : "tags kept");
+        RunRecord run;
+        {
+            const ShortReads shortReads;
+            run = host.Run({FileSink, strip, L"out.txt"});
+        }
+        EXPECT_EQ(ExpectedFile(L"X", {file.substr(0, 4), file.substr(4, 2), ""}, 3),
+                  host.ReadOutput(L"out.txt"));
+        EXPECT_EQ(std::vector<std::wstring>{L"Не все статьи удалось прочитать полностью!"}, Texts(run));
+    }
 }
 
 }  // namespace

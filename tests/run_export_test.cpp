@@ -8,6 +8,7 @@
 
 #include "crowded_address_space.h"
 #include "export/article_reader.h"
+#include "export/article_reader_hooks.h"
 #include "import_hooks.h"
 #include "state/module_state.h"
 #include "test_host.h"
@@ -328,13 +329,19 @@ TEST_F(ExportRun, WriteFailuresShowOneErrorAndNoSuccess)
         std::vector<std::string> articles;
         for (size_t i = 0; i < c.articles; ++i) articles.push_back(std::string(1000, 'x'));
         host.SetArticles(articles);
-        std::unique_ptr<ShortWrites> shortWrites(c.shortWrites ? new ShortWrites : nullptr);
-        const RunRecord run = host.Run({FileSink, true, c.shortWrites ? L"out.txt" : L"Z:\\dev\\full"});
-        shortWrites.reset();
-        EXPECT_EQ(std::vector<std::wstring>{kWriteError}, Texts(run)) << c.what;
-        EXPECT_EQ(c.stopsEarly, size_t(run.stripCalls) < c.articles) << c.what;
-        EXPECT_EQ(INVALID_HANDLE_VALUE, State.OutputTarget) << "the file is closed";
-        EXPECT_EQ(L"", run.statusAfter);
+        for (bool strip : {true, false}) {
+            SCOPED_TRACE(strip ? "tags removed" : "tags kept: each article handed on from the read buffer");
+            std::unique_ptr<ShortWrites> shortWrites(c.shortWrites ? new ShortWrites : nullptr);
+            const RunRecord run = host.Run({FileSink, strip, c.shortWrites ? L"out.txt" : L"Z:\\dev\\full"});
+            shortWrites.reset();
+            EXPECT_EQ(std::vector<std::wstring>{kWriteError}, Texts(run)) << c.what;
+            if (strip) {
+                EXPECT_EQ(c.stopsEarly, size_t(run.stripCalls) < c.articles) << c.what;
+            }
+            EXPECT_EQ(INVALID_HANDLE_VALUE, State.OutputTarget) << "the file is closed";
+            EXPECT_FALSE(ArticleReaderHoldsMemory()) << "the reader closed with nothing held";
+            EXPECT_EQ(L"", run.statusAfter);
+        }
     }
 }
 

@@ -49,7 +49,7 @@ void ExportArticles(const BYTE* record)
     SetStatus(State.TextWriting);
     OpenArticleReader(file, State.SpanList, order.Count);
     for (DWORD i = 0; i < order.Count; ++i) {
-        WCHAR* text;
+        const WCHAR* text;
         if (stripTags == nullptr) {
             text = FetchArticle(i);
         } else {

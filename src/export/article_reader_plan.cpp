@@ -1,0 +1,62 @@
+// Sizing the read buffer by this machine's prices for fresh memory and for reading alone.
+#include "export/article_reader_plan.h"
+
+#include <algorithm>
+
+#include "export/article_reader_window.h"
+#include "state/module_state.h"
+
+// The read buffer holds the article file's bytes as they lie, so a window of part of the list
+// still spans the file, and reading through the gaps between its articles takes as much room as
+// the whole list: a smaller buffer holds fewer articles in proportion and reads the rest alone.
+// Which is cheaper depends on the machine, where fresh pages cost up to six times as much as on
+// another of ours (docs/benchmarks.md).
+
+namespace {
+
+constexpr DWORD kProbeBytes = 1u << 20;
+constexpr DWORD kProbeReads = 32;
+
+double Now()
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+}  // namespace
+
+ULONGLONG PlanReadBuffer(ULONGLONG wholeBytes, ULONGLONG hostBytes, DWORD count, const ReadPrices& prices)
+{
+    const double fresh = prices.FreshMiB * double(wholeBytes) / (1u << 20);
+    if (wholeBytes > kReadBufferPricedAbove && fresh > prices.ArticleRead * count) return 0;
+    return std::min(wholeBytes, hostBytes);
+}
+
+ReadPrices MeasureReadPrices(HANDLE file, const ArticleSpan* spans, DWORD count)
+{
+    const double touchStart = Now();
+    BYTE* probe = static_cast<BYTE*>(VirtualAlloc(nullptr, kProbeBytes, MEM_COMMIT, PAGE_READWRITE));
+    for (DWORD at = 0; probe != nullptr && at < kProbeBytes; at += 4096)
+        static_cast<volatile BYTE*>(probe)[at] = 1;
+    const double touched = Now();
+    // The list's first articles, read alone into TextBuffer as they would be.
+    const DWORD reads = std::min(count, kProbeReads);
+    for (DWORD i = 0; i < reads; ++i) {
+        ReadAt(file, spans[i].Offset, State.TextBuffer,
+               std::min<DWORD>(spans[i].Size, sizeof State.TextBuffer));
+    }
+    const double read = Now();
+    if (probe == nullptr) return {1.0, 0};  // not even a MiB to spare: fresh memory is dearer than any read
+    VirtualFree(probe, 0, MEM_RELEASE);     // ours: cannot fail
+    return {touched - touchStart, (read - touched) / std::max<DWORD>(reads, 1)};
+}
+
+ULONGLONG HostReadBufferBound()
+{
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status)) return kReadBufferPricedAbove;
+    return std::min<ULONGLONG>(status.ullAvailVirtual / 4, kReadBufferMost);
+}
