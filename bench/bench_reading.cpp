@@ -10,6 +10,7 @@
 
 #include "dictionary.h"
 #include "export/article_reader.h"
+#include "export/article_reader_hooks.h"
 #include "export/size_order.h"
 #include "seconds.h"
 
@@ -21,8 +22,12 @@ struct Bound {
 };
 
 // Named as the export benchmark names its ways of reading.
-const Bound kBounds[] = {
-    {"default", kAutomaticReadBufferBound}, {"16MiB", 16u << 20}, {"64MiB", 64u << 20}, {"per-article", 0}};
+const Bound kBounds[] = {{"default", kAutomaticReadBufferBound},
+                         {"16MiB", 16u << 20},
+                         {"32MiB", 32u << 20},
+                         {"64MiB", 64u << 20},
+                         {"whole", 512u << 20},
+                         {"per-article", 0}};
 
 }  // namespace
 
@@ -60,8 +65,12 @@ int wmain(int argc, wchar_t** argv)
             CloseArticleReader();
             const double seconds = Seconds() - start;
             const ReadingCounts counts = LastReadingCounts();
-            printf("reading way=%s windows=%lu bytes-read=%llu file-bytes=%lld seconds=%.3f\n", bound.name,
-                   static_cast<unsigned long>(counts.Windows), counts.BytesRead, fileBytes.QuadPart, seconds);
+            printf(
+                "reading way=%s windows=%lu reads=%lu bytes-read=%llu bytes-copied=%llu file-bytes=%lld "
+                "seconds=%.3f\n",
+                bound.name, static_cast<unsigned long>(counts.Windows),
+                static_cast<unsigned long>(counts.Reads), counts.BytesRead, counts.BytesCopied,
+                fileBytes.QuadPart, seconds);
         }
     }
     return 0;
