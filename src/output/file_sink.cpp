@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "host/host_tables.h"
+#include "output/text_length.h"
 
 // Pieces are gathered in a write buffer and written in large blocks; the file's bytes are the
 // same as with one write per piece. At the first failure the file is closed and its handle set
@@ -66,7 +67,7 @@ bool Write(const void* data, DWORD bytes)
 
 bool WriteText(const WCHAR* text)
 {
-    return Write(text, DWORD(lstrlenW(text)) * sizeof(WCHAR));
+    return Write(text, TextLength(text) * sizeof(WCHAR));
 }
 
 // Closes the file; true when everything written reached it.
@@ -112,7 +113,7 @@ DWORD Finish()
 {
     if (!OutputOpen()) return 1;
     lstrcpyW(State.TextBuffer, State.TextTotal);
-    *AppendDecimal(State.ArticleCount, State.TextBuffer + lstrlenW(State.TextBuffer)) = L'\0';
+    *AppendDecimal(State.ArticleCount, State.TextBuffer + TextLength(State.TextBuffer)) = L'\0';
     if (!WriteText(State.TextBuffer) || !Close()) return Fail();
     // A run that lost part of an article tells the user so itself instead of this.
     if (State.ArticlesIncomplete == 0) ShowHostMessage(State.TextWriteSuccess, State.FileName, MB_OK);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "host/host_tables.h"
+#include "output/text_length.h"
 
 // A pane takes no more than its limit (32,767 units unless its owner raised it) and drops the
 // rest without a word, and the host may change or destroy it between our calls: every insertion
@@ -22,7 +23,7 @@ bool Insert(const WCHAR* text)
     HWND pane = static_cast<HWND>(State.OutputTarget);
     const LRESULT before = PaneLength(pane);
     SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
-    return PaneLength(pane) - before >= lstrlenW(text);
+    return PaneLength(pane) - before >= LRESULT(TextLength(text));
 }
 
 DWORD Fail()
