@@ -7,11 +7,10 @@
 #include "export/article_reader_window.h"
 #include "state/module_state.h"
 
-// An article in the read buffer is handed on where it lies, not copied: its NUL goes over the
-// unit after it, which may be a neighbour's first, and that unit is put back before the next
-// article is handed on. Neighbours, overlaps and repeats share those bytes, and each comes out
-// exactly as a read of its own gives it. Copying each article out was over a third of the
-// reader's time (docs/benchmarks.md).
+// An article in the read buffer is handed on where it lies: its NUL goes over the unit after it,
+// which may be a neighbour's first, and that unit is put back before the next is handed on, so
+// articles sharing bytes each come out as their own reads give them. Copying each out was over a
+// third of the reader's time (docs/benchmarks.md).
 
 ReadingCounts ReaderCounts;
 

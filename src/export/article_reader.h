@@ -5,9 +5,8 @@
 
 #include "host/article_span.h"
 
-// Starts reading the list's articles from the article file. Takes the run's read buffer, sized
-// to what this machine charges for it (article_reader_plan.h); where none can be had, each
-// article is read on its own, by one seek and one read.
+// Starts reading the list's articles from the article file, with a read buffer where this
+// machine's prices say it pays and one can be had, else by one seek and one read each.
 void OpenArticleReader(HANDLE file, const ArticleSpan* spans, DWORD count);
 
 // The article at a list position, positions taken in order from 0: NUL-terminated where its

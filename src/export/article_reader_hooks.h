@@ -23,7 +23,6 @@ struct ReadingCounts {
 };
 ReadingCounts LastReadingCounts();
 
-// Whether the reader holds a read buffer now, and whether it holds any memory or a unit under
-// an article's NUL.
+// Whether the reader holds a read buffer now; whether it holds memory or a unit under a NUL.
 bool ArticleReaderWindowed();
 bool ArticleReaderHoldsMemory();

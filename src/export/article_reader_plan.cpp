@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr ULONGLONG kReadBufferPricedAbove = 16u << 20;
+constexpr ULONGLONG kReadBufferMost = 512u << 20;
 constexpr DWORD kProbeBytes = 1u << 20;
 constexpr DWORD kProbeReads = 32;
 
@@ -23,15 +25,6 @@ double Now()
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
     return double(now.QuadPart) / double(frequency.QuadPart);
-}
-
-}  // namespace
-
-ULONGLONG PlanReadBuffer(ULONGLONG wholeBytes, ULONGLONG hostBytes, DWORD count, const ReadPrices& prices)
-{
-    const double fresh = prices.FreshMiB * double(wholeBytes) / (1u << 20);
-    if (wholeBytes > kReadBufferPricedAbove && fresh > prices.ArticleRead * count) return 0;
-    return std::min(wholeBytes, hostBytes);
 }
 
 ReadPrices MeasureReadPrices(HANDLE file, const ArticleSpan* spans, DWORD count)
@@ -59,4 +52,21 @@ ULONGLONG HostReadBufferBound()
     status.dwLength = sizeof status;
     if (!GlobalMemoryStatusEx(&status)) return kReadBufferPricedAbove;
     return std::min<ULONGLONG>(status.ullAvailVirtual / 4, kReadBufferMost);
+}
+
+}  // namespace
+
+ULONGLONG PlanReadBuffer(ULONGLONG wholeBytes, ULONGLONG hostBytes, DWORD count, const ReadPrices& prices)
+{
+    const double fresh = prices.FreshMiB * double(wholeBytes) / (1u << 20);
+    if (wholeBytes > kReadBufferPricedAbove && fresh > prices.ArticleRead * count) return 0;
+    return std::min(wholeBytes, hostBytes);
+}
+
+ULONGLONG AutomaticReadBuffer(ULONGLONG wholeBytes, HANDLE file, const ArticleSpan* spans, DWORD count)
+{
+    const ULONGLONG host = HostReadBufferBound();
+    if (wholeBytes <= kReadBufferPricedAbove || host <= kReadBufferPricedAbove)
+        return std::min(wholeBytes, host);
+    return PlanReadBuffer(wholeBytes, host, count, MeasureReadPrices(file, spans, count));
 }

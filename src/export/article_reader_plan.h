@@ -12,17 +12,13 @@ struct ReadPrices {
     double ArticleRead;
 };
 
-// A read buffer no larger than this is taken without asking what it costs.
-constexpr ULONGLONG kReadBufferPricedAbove = 16u << 20;
-constexpr ULONGLONG kReadBufferMost = 512u << 20;
-
 // The read buffer's bytes for a list of count articles that would take wholeBytes in one window,
 // where the host can spare hostBytes: as much as may be where the whole list's fresh memory costs
-// less than reading its articles alone, else 0, one read per article.
+// less than reading its articles alone, else 0, one read per article; without asking what it
+// costs up to 16 MiB.
 ULONGLONG PlanReadBuffer(ULONGLONG wholeBytes, ULONGLONG hostBytes, DWORD count, const ReadPrices& prices);
 
-// This machine's prices, from 1 MiB of fresh memory and the list's first articles read alone.
-ReadPrices MeasureReadPrices(HANDLE file, const ArticleSpan* spans, DWORD count);
-
-// A quarter of the address space the host has free now, and no more than kReadBufferMost.
-ULONGLONG HostReadBufferBound();
+// The plan for this host and this machine: what the host can spare now, a quarter of its free
+// address space and no more than 512 MiB, at the prices measured on 1 MiB of fresh memory and
+// the list's first articles read alone.
+ULONGLONG AutomaticReadBuffer(ULONGLONG wholeBytes, HANDLE file, const ArticleSpan* spans, DWORD count);

@@ -1,18 +1,19 @@
 // Reads a window of the ordered list: its spans in offset order, neighbours together in blocks.
 #include "export/article_reader_window.h"
 
+#include <xmmintrin.h>
+
 #include <algorithm>
 
 #include "export/article_reader_plan.h"
 #include "export/offset_sort.h"
 #include "state/module_state.h"
 
-// A window is as many list entries as its layout holds, taken in list order. Their spans are
-// visited in offset order, and spans less than kMergeGapBytes apart are one block, read by one
-// seek and one read straight into the window's room, the blocks back to back while it lasts. A
-// gap is read rather than skipped where that costs less than one more seek and read; smaller
-// gaps were slower (docs/benchmarks.md). The file's handle and its position are the host's,
-// whose code runs between our reads and may read the file itself: every read seeks.
+// A window is as many list entries as it holds, in list order. Their spans are visited in offset
+// order; spans less than kMergeGapBytes apart are one block, read by one seek and one read into
+// the window's room, the blocks back to back while it lasts. Reading a gap costs less than one
+// more seek and read; smaller gaps were slower (docs/benchmarks.md). The file's position is the
+// host's, whose code runs between our reads and may read the file itself: every read seeks.
 
 namespace {
 
@@ -20,9 +21,8 @@ constexpr DWORD kMergeGapBytes = 16u << 10;
 constexpr DWORD kMinimumRoom = 4u << 10;  // below this, one read per article is as good
 constexpr DWORD kRoomPerEntry = 128;      // a window of part of the list: an entry per 128 bytes
 constexpr DWORD kEntryBytes = sizeof(OffsetKey) + 2 * sizeof(DWORD);  // key, where, delivered
-// An article alone in its block is read when it is handed on, straight into TextBuffer: read
-// ahead, it takes one seek and one read all the same, and its bytes have left the processor's
-// cache by then.
+// An article alone in its block is read straight into TextBuffer when it is handed on: read ahead,
+// it takes a seek and a read all the same, and its bytes have left the processor's cache by then.
 constexpr DWORD kReadWhenHandedOn = MAXDWORD;
 
 // One region: the room, a multiple of 8 bytes, then for each entry a key, its place in the room
@@ -41,18 +41,20 @@ struct Window {
 
 Window window;
 
+// Articles are handed on from all over the window: the one kPrefetchAhead further on in the list
+// is asked for while this one is written, where the processor has SSE's prefetch.
+constexpr DWORD kPrefetchAhead = 8;
+const bool hasSse = IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != FALSE;
+
+// Out of the compiler's sight (noipa), or it drops the call as one without effect.
+__attribute__((target("sse"), noipa)) void Prefetch(const BYTE* bytes)
+{
+    _mm_prefetch(reinterpret_cast<const char*>(bytes), _MM_HINT_T0);
+}
+
 ULONGLONG RegionBytes(ULONGLONG room, DWORD entries)
 {
     return room + ULONGLONG(entries) * kEntryBytes;
-}
-
-// The largest room within bytes for a window of part of the list; its keys fit in it, where
-// they are sorted before it is filled.
-DWORD RoomWithin(ULONGLONG bytes)
-{
-    if (bytes < RegionBytes(kMinimumRoom, 64)) return 0;
-    const ULONGLONG room = (bytes - 64 * kEntryBytes) * kRoomPerEntry / (kRoomPerEntry + kEntryBytes);
-    return DWORD(std::min<ULONGLONG>(room, MAXDWORD)) & ~7u;
 }
 
 bool Take(DWORD room, DWORD entries)
@@ -67,14 +69,6 @@ bool Take(DWORD room, DWORD entries)
     window.roomBytes = room;
     window.entries = entries;
     return true;
-}
-
-// The largest power of two below bytes.
-ULONGLONG PowerOfTwoBelow(ULONGLONG bytes)
-{
-    ULONGLONG power = 1;
-    while (power * 2 < bytes) power *= 2;
-    return power;
 }
 
 // Reads the block of keys [from, to), start to end in the file, into the room from next on;
@@ -127,6 +121,15 @@ void FetchWindow(DWORD first)
 
 }  // namespace
 
+// The largest room within bytes for a window of part of the list; its keys fit in it, where
+// they are sorted before it is filled.
+DWORD ReadWindowRoomWithin(DWORD bytes)
+{
+    if (bytes < RegionBytes(kMinimumRoom, 64)) return 0;
+    const ULONGLONG room = (bytes - 64 * kEntryBytes) * kRoomPerEntry / (kRoomPerEntry + kEntryBytes);
+    return DWORD(std::min<ULONGLONG>(room, MAXDWORD)) & ~7u;
+}
+
 DWORD ReadAt(HANDLE file, DWORD offset, void* dest, DWORD bytes)
 {
     if (bytes == 0) return 0;
@@ -146,37 +149,32 @@ bool TakeReadWindow(HANDLE file, const ArticleSpan* spans, DWORD count, DWORD bo
 {
     if (bound == 0 || count == 0) return false;
     window = {file, spans, count};
-    // The whole list in one window: room for every article and its NUL, a seventh more for gaps
+    // The whole list in one window: room for every article and its NUL, a sixteenth more for gaps
     // read between them, and at least for every entry's key, where the articles are tiny.
     ULONGLONG articleBytes = 0;
     for (DWORD i = 0; i < count; ++i) articleBytes += ULONGLONG(spans[i].Size) + sizeof(WCHAR);
     const ULONGLONG room = std::max<ULONGLONG>(
-        {(articleBytes * 8 / 7 + 8) & ~7ull, kMinimumRoom, ULONGLONG(count) * sizeof(OffsetKey)});
+        {(articleBytes * 17 / 16 + 8) & ~7ull, kMinimumRoom, ULONGLONG(count) * sizeof(OffsetKey)});
     const ULONGLONG whole = RegionBytes(room, count);
     ULONGLONG bytes = std::min<ULONGLONG>(whole, bound);
-    if (bound == kAutomaticReadBufferBound) {
-        const ULONGLONG host = HostReadBufferBound();
-        const bool priced = whole > kReadBufferPricedAbove && host > kReadBufferPricedAbove;
-        bytes =
-            PlanReadBuffer(whole, host, count, priced ? MeasureReadPrices(file, spans, count) : ReadPrices{});
-    }
+    if (bound == kAutomaticReadBufferBound) bytes = AutomaticReadBuffer(whole, file, spans, count);
     if (room <= MAXDWORD && bytes >= whole && Take(DWORD(room), count)) return true;
     // Where a piece that large cannot be had, the largest within each power of two below.
-    for (; bytes >= kMinimumRoom; bytes = PowerOfTwoBelow(bytes)) {
-        if (Take(RoomWithin(bytes), RoomWithin(bytes) / kRoomPerEntry + 64)) return true;
+    for (; bytes >= kMinimumRoom; bytes = 1ull << (63 - __builtin_clzll(bytes - 1))) {
+        const DWORD part = ReadWindowRoomWithin(DWORD(bytes));
+        if (Take(part, part / kRoomPerEntry + 64)) return true;
     }
     return false;
-}
-
-DWORD ReadWindowRoomWithin(DWORD bytes)
-{
-    return RoomWithin(bytes);
 }
 
 BYTE* WindowArticle(DWORD position, DWORD& delivered)
 {
     if (position < window.first || position >= window.end) FetchWindow(position);
     const DWORD entry = position - window.first;
+    if (hasSse && entry + kPrefetchAhead < window.end - window.first) {
+        const DWORD ahead = window.where[entry + kPrefetchAhead];
+        if (ahead != kReadWhenHandedOn) Prefetch(window.room + ahead);
+    }
     if (window.where[entry] == kReadWhenHandedOn) return nullptr;
     delivered = window.delivered[entry];
     return window.room + window.where[entry];

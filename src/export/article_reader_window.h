@@ -15,9 +15,8 @@ DWORD ReadAt(HANDLE file, DWORD offset, void* dest, DWORD bytes);
 // large as this machine's prices say pays. False where none can be had.
 bool TakeReadWindow(HANDLE file, const ArticleSpan* spans, DWORD count, DWORD bound);
 
-// Where the article at a list position lies in its window, read when first asked for, and how
-// many of its bytes arrived; null for one read alone when its turn comes. The unit after its
-// bytes is the window's too: its NUL may go there for a while.
+// Where the article at a list position lies in its window, and how many of its bytes arrived;
+// null for one read alone. The unit after its bytes is the window's too, for its NUL.
 BYTE* WindowArticle(DWORD position, DWORD& delivered);
 
 bool HoldsReadWindow();
