@@ -20,6 +20,7 @@ const WCHAR kUsage[] =
     L"               [--screenshot PNG] [--timeout SECONDS] [--empty] [--synthetic N]\n"
     L"               [--measure | --measure-calls] [--copy-floor] [--faults] [--fail FUNCTION:N]\n"
     L"               [--data-length N] [--function-length N] [--zero-word N] [--read-buffer-limit BYTES]\n"
+    L"               [--read-buffer-bound BYTES]\n"
     L"               [--busy-host] [--article-file PATH]\n"
     L"               [--next RUN-OPTIONS]...";
 
@@ -36,6 +37,8 @@ struct Options {
     std::vector<DWORD> zeroWords;  // function table words left zero
     bool limitReadBuffer = false;  // --read-buffer-limit: fail larger allocations while writing
     DWORD readBufferLimit = 0;
+    bool boundReadBuffer = false;  // --read-buffer-bound: a fixed bound, through the benchmark's plug-in
+    DWORD readBufferBound = 0;
     bool busyHost = false;  // --busy-host: the host reads its article files between the plug-in's calls
     bool automated = false;
     std::vector<DriveOptions> runs;  // one call of the plug-in each; --next starts another
@@ -115,6 +118,9 @@ bool ParseOptions(Options& options)
         } else if (name == L"--read-buffer-limit") {
             options.limitReadBuffer = true;
             options.readBufferLimit = DWORD(_wtoi(value.c_str())), ++i;
+        } else if (name == L"--read-buffer-bound") {
+            options.boundReadBuffer = true;
+            options.readBufferBound = DWORD(_wtoi(value.c_str())), ++i;
         } else if (name == L"--synthetic") {
             options.synthetic = DWORD(_wtoi(value.c_str())), ++i;
         } else if (name == L"--timeout") {
@@ -197,6 +203,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
     if (options.measure > 0) StartMeasuring(TheHost.plugin, options.measure == 2);
     if (options.faults) InstallFaultHooks(TheHost.plugin);
     if (options.limitReadBuffer) LimitReadBuffer(TheHost.plugin, options.readBufferLimit);
+    if (options.boundReadBuffer && !BoundReadBuffer(TheHost.plugin, options.readBufferBound))
+        return Fail(L"--read-buffer-bound needs the benchmarks' build of the plug-in, bench/ZAQ.ZAQ");
     bool asAsked = true;
     for (const DriveOptions& drive : options.runs) {
         if (options.faults) ArmFault(drive.failFunction, drive.failCall);

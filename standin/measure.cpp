@@ -18,6 +18,8 @@ namespace {
 LARGE_INTEGER frequency;
 double okAt, fillStartAt, fillEndAt, writingAt, boxAt;
 double readingSeconds, writingSeconds;
+bool timingCalls;
+ULONGLONG reads, readBytes;  // the plug-in's reads of its article file and what they brought
 SIZE_T outstandingBytes, peakBytes;
 std::map<void*, SIZE_T> regions;
 
@@ -47,9 +49,15 @@ auto Timed(double& phase, Call call) -> decltype(call())
     return result;
 }
 
-BOOL WINAPI TimedReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped)
+// Counted always, timed with the other file calls.
+BOOL WINAPI CountedReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped)
 {
-    return Timed(readingSeconds, [&] { return realReadFile(file, buffer, bytes, read, overlapped); });
+    double unused = 0;
+    const BOOL ok = Timed(timingCalls ? readingSeconds : unused,
+                          [&] { return realReadFile(file, buffer, bytes, read, overlapped); });
+    ++reads;
+    if (ok && read != nullptr) readBytes += *read;
+    return ok;
 }
 
 DWORD WINAPI TimedSetFilePointer(HANDLE file, LONG low, PLONG high, DWORD method)
@@ -150,8 +158,9 @@ void StartMeasuring(HMODULE plugin, bool timeCalls)
     HookImportAs(plugin, "kernel32.dll", "VirtualAlloc", &CountedVirtualAlloc, realVirtualAlloc);
     HookImportAs(plugin, "kernel32.dll", "VirtualFree", &CountedVirtualFree, realVirtualFree);
     HookImportAs(plugin, "user32.dll", "MessageBoxW", &MarkedMessageBoxW, realMessageBoxW);
+    HookImportAs(plugin, "kernel32.dll", "ReadFile", &CountedReadFile, realReadFile);
+    timingCalls = timeCalls;
     if (!timeCalls) return;
-    HookImportAs(plugin, "kernel32.dll", "ReadFile", &TimedReadFile, realReadFile);
     HookImportAs(plugin, "kernel32.dll", "SetFilePointer", &TimedSetFilePointer, realSetFilePointer);
     HookImportAs(plugin, "kernel32.dll", "WriteFile", &TimedWriteFile, realWriteFile);
     HookImportAs(plugin, "kernel32.dll", "CreateFileW", &TimedCreateFileW, realCreateFileW);
@@ -164,6 +173,7 @@ void MarkOk()
     okAt = Now();
     fillStartAt = fillEndAt = writingAt = boxAt = 0;
     readingSeconds = writingSeconds = 0;
+    reads = readBytes = 0;
     peakBytes = outstandingBytes;
 }
 
@@ -192,7 +202,8 @@ void JournalMeasurement(DWORD articles, const std::wstring& outputFile)
             L" total=" + Seconds(boxAt - okAt) + L" start=" + Seconds(fillStartAt - okAt) + L" host-fill=" +
             Seconds(fillEndAt - fillStartAt) + L" ordering=" + Seconds(writingAt - fillEndAt) +
             L" articles-loop=" + Seconds(loop) + L" reading=" + Seconds(readingSeconds) + L" writing=" +
-            Seconds(writingSeconds) + L" plugin-peak-bytes=" + std::to_wstring(peakBytes) +
+            Seconds(writingSeconds) + L" reads=" + std::to_wstring(reads) + L" read-bytes=" +
+            std::to_wstring(readBytes) + L" plugin-peak-bytes=" + std::to_wstring(peakBytes) +
             L" process-peak-working-set=" + std::to_wstring(memory.PeakWorkingSetSize));
 }
 

@@ -1,4 +1,5 @@
-// Fails the plug-in's large allocations once it writes articles, through its import table.
+// Bounds on the plug-in's read buffer: its large allocations refused once it writes articles, or
+// a fixed bound through the benchmarks' build of it.
 #include "read_limit.h"
 
 #include "host.h"
@@ -26,6 +27,15 @@ LPVOID WINAPI LimitedVirtualAlloc(LPVOID address, SIZE_T bytes, DWORD type, DWOR
 }
 
 }  // namespace
+
+bool BoundReadBuffer(HMODULE plugin, DWORD boundBytes)
+{
+    const auto setBound = reinterpret_cast<void (*)(DWORD)>(
+        reinterpret_cast<void*>(GetProcAddress(plugin, "ZaqSetReadBufferBound")));
+    if (setBound == nullptr) return false;
+    setBound(boundBytes);
+    return true;
+}
 
 void LimitReadBuffer(HMODULE plugin, DWORD limitBytes)
 {
