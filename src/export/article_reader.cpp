@@ -10,7 +10,7 @@
 // An article in the read buffer is handed on where it lies: its NUL goes over the unit after it,
 // which may be a neighbour's first, and that unit is put back before the next is handed on, so
 // articles sharing bytes each come out as their own reads give them. Copying each out was over a
-// third of the reader's time (docs/benchmarks.md).
+// third of the reader's time (32-bit build; docs/benchmarks.md).
 
 ReadingCounts ReaderCounts;
 

@@ -9,8 +9,8 @@
 // The read buffer holds the article file's bytes as they lie, so a window of part of the list
 // still spans the file, and reading through the gaps between its articles takes as much room as
 // the whole list: a smaller buffer holds fewer articles in proportion and reads the rest alone.
-// Which is cheaper depends on the machine, where fresh pages cost up to six times as much as on
-// another of ours (docs/benchmarks.md).
+// Which is cheaper depends on the machine: fresh pages cost six times as much on one of ours as
+// on another (64-bit build; docs/benchmarks.md).
 
 namespace {
 

@@ -12,7 +12,7 @@
 // A window is as many list entries as it holds, in list order. Their spans are visited in offset
 // order; spans less than kMergeGapBytes apart are one block, read by one seek and one read into
 // the window's room, the blocks back to back while it lasts. Reading a gap costs less than one
-// more seek and read; smaller gaps were slower (docs/benchmarks.md). The file's position is the
+// more seek and read; smaller limits were slower (docs/benchmarks.md). The file's position is the
 // host's, whose code runs between our reads and may read the file itself: every read seeks.
 
 namespace {

@@ -10,8 +10,8 @@
 
 namespace {
 
-// Blocks of 1 MiB: under 64-bit Wine a 156 MB export spent 0.16-0.27 s in its writes of 64 KiB and
-// 0.09-0.13 s in writes of 1 MiB. The block is taken for each run and released when the file is
+// Blocks of 1 MiB: writes of 64 KiB took about twice as long in a large export (64-bit build;
+// docs/benchmarks.md). The block is taken for each run and released when the file is
 // closed; where it cannot be had, a static buffer of 64 KiB serves.
 constexpr DWORD kWriteBlockBytes = 1u << 20;
 constexpr DWORD kStaticBufferBytes = 65536;
