@@ -1,6 +1,7 @@
 // The read buffer's size as a choice from this machine's prices, for lists small and large.
 #include <gtest/gtest.h>
 
+#include "export/article_reader_hooks.h"
 #include "export/article_reader_plan.h"
 
 namespace {
@@ -34,6 +35,23 @@ TEST(ReadBufferPlan, AllOrNothingByWhatFreshMemoryCostsAgainstReadsAlone)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.expected, PlanReadBuffer(c.whole, c.host, c.count, c.prices)) << c.what;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A read buffer for part of the list gives most of its bytes to the room, whatever its size.
+TEST(ReadBufferPlan, ARoomTakesMostOfItsBufferAtEverySize)
+{
+    EXPECT_EQ(0u, ReadWindowRoomWithin(4096)) << "too small for a window";
+    for (DWORD bytes : {DWORD(16) << 10, DWORD(1) << 20, DWORD(32) << 20, DWORD(64) << 20, DWORD(512) << 20,
+                        DWORD(MAXDWORD)}) {
+        const DWORD room = ReadWindowRoomWithin(bytes);
+        EXPECT_LE(ULONGLONG(room) + ULONGLONG(room / 128 + 64) * 20, bytes)
+            << bytes << ": keys and places fit beside it";
+        EXPECT_GE(room, bytes / 8 * 6) << bytes;
     }
 }
 

@@ -126,8 +126,9 @@ void FetchWindow(DWORD first)
 DWORD ReadWindowRoomWithin(DWORD bytes)
 {
     if (bytes < RegionBytes(kMinimumRoom, 64)) return 0;
-    const ULONGLONG room = (bytes - 64 * kEntryBytes) * kRoomPerEntry / (kRoomPerEntry + kEntryBytes);
-    return DWORD(std::min<ULONGLONG>(room, MAXDWORD)) & ~7u;
+    const ULONGLONG room =
+        (ULONGLONG(bytes) - 64 * kEntryBytes) * kRoomPerEntry / (kRoomPerEntry + kEntryBytes);
+    return DWORD(room) & ~7u;
 }
 
 DWORD ReadAt(HANDLE file, DWORD offset, void* dest, DWORD bytes)
