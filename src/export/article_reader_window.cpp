@@ -121,8 +121,7 @@ void FetchWindow(DWORD first)
 
 }  // namespace
 
-// The largest room within bytes for a window of part of the list; its keys fit in it, where
-// they are sorted before it is filled.
+// The largest room within bytes for part of the list; its keys are sorted in it before it fills.
 DWORD ReadWindowRoomWithin(DWORD bytes)
 {
     if (bytes < RegionBytes(kMinimumRoom, 64)) return 0;
