@@ -6,7 +6,7 @@
 #include <cstring>
 
 // The output scans every article for its end, with lstrlenW about 8% of an export's samples; SSE2
-// scans in far less time, two units a word in about the same (32-bit build; docs/benchmarks.md).
+// scans in about half the time, two units a word in the same (32-bit build; docs/benchmarks.md).
 // The 32-bit product may run on a processor without SSE2, so it asks the system before using it.
 
 namespace {
