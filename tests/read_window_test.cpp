@@ -7,7 +7,7 @@
 
 #include "export/article_reader.h"
 #include "export/article_reader_hooks.h"
-#include "import_hooks.h"
+#include "short_calls.h"
 #include "state/module_state.h"
 #include "test_host.h"
 
@@ -251,29 +251,6 @@ TEST(ReadWindow, ABlockTakesTheRoomUpToItsLastUnitAndNoFurther)
     }
     SetReadBufferBound(kAutomaticReadBufferBound);
 }
-
-// Every read of the plug-in's code, through this program's imports, that asks for more than
-// 8 bytes gets 6, as a file cut short under a reader may give.
-class ShortReads {
-public:
-    ShortReads()
-    {
-        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "ReadFile", &SixByteReadFile, realReadFile_);
-    }
-    ~ShortReads()
-    {
-        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "ReadFile",
-                   reinterpret_cast<void*>(realReadFile_));
-    }
-
-private:
-    static BOOL WINAPI SixByteReadFile(HANDLE file, LPVOID data, DWORD bytes, LPDWORD read,
-                                       LPOVERLAPPED overlapped)
-    {
-        return realReadFile_(file, data, bytes > 8 ? 6 : bytes, read, overlapped);
-    }
-    static inline decltype(&ReadFile) realReadFile_ = ReadFile;
-};
 
 // A block read that comes back short in its middle delivers the bytes that arrived to the
 // articles they belong to, and marks exactly the others incomplete.

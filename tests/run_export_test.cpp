@@ -9,7 +9,7 @@
 #include "crowded_address_space.h"
 #include "export/article_reader.h"
 #include "export/article_reader_hooks.h"
-#include "import_hooks.h"
+#include "short_calls.h"
 #include "state/module_state.h"
 #include "test_host.h"
 
@@ -291,29 +291,6 @@ TEST_F(ExportRun, AFileThatCannotBeCreatedStopsTheRunCleanly)
     EXPECT_EQ(L"", run.statusAfter);
     EXPECT_EQ(nullptr, State.SpanList);
 }
-
-// Every write of the plug-in's code, through this program's imports, writes half of what it was
-// given and reports success with that count, as a disk that fills up may.
-class ShortWrites {
-public:
-    ShortWrites()
-    {
-        HookImportAs(GetModuleHandleW(nullptr), "kernel32.dll", "WriteFile", &HalfWriteFile, realWriteFile_);
-    }
-    ~ShortWrites()
-    {
-        HookImport(GetModuleHandleW(nullptr), "kernel32.dll", "WriteFile",
-                   reinterpret_cast<void*>(realWriteFile_));
-    }
-
-private:
-    static BOOL WINAPI HalfWriteFile(HANDLE file, LPCVOID data, DWORD bytes, LPDWORD written,
-                                     LPOVERLAPPED overlapped)
-    {
-        return realWriteFile_(file, data, bytes / 2, written, overlapped);
-    }
-    static inline decltype(&WriteFile) realWriteFile_ = WriteFile;
-};
 
 TEST_F(ExportRun, WriteFailuresShowOneErrorAndNoSuccess)
 {
