@@ -78,7 +78,7 @@ DWORD ReadBlock(DWORD from, DWORD to, DWORD next, DWORD start, ULONGLONG end)
 {
     const OffsetKey* keys = window.keys;
     const DWORD base = next + ((next ^ start) & 1);  // an even offset at an even address
-    if (to - from == 1 && (keys[from].Size + sizeof(WCHAR) <= sizeof State.TextBuffer ||
+    if (to - from == 1 && (ULONGLONG(keys[from].Size) + sizeof(WCHAR) <= sizeof State.TextBuffer ||
                            base + ULONGLONG(keys[from].Size) + sizeof(WCHAR) > window.roomBytes)) {
         window.where[keys[from].Entry] = kReadWhenHandedOn;
         return next;
