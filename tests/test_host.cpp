@@ -6,7 +6,6 @@
 
 #include "busy_host.h"
 #include "contract_word.h"
-#include "export/article_reader.h"
 #include "export/article_reader_hooks.h"
 #include "export/run_export.h"
 #include "fake_record.h"

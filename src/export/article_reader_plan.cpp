@@ -31,19 +31,18 @@ ReadPrices MeasureReadPrices(HANDLE file, const ArticleSpan* spans, DWORD count)
 {
     const double touchStart = Now();
     BYTE* probe = static_cast<BYTE*>(VirtualAlloc(nullptr, kProbeBytes, MEM_COMMIT, PAGE_READWRITE));
-    for (DWORD at = 0; probe != nullptr && at < kProbeBytes; at += 4096)
-        static_cast<volatile BYTE*>(probe)[at] = 1;
+    if (probe == nullptr) return {1.0, 0};  // not even a MiB to spare: fresh memory is dearer than any read
+    for (DWORD at = 0; at < kProbeBytes; at += 4096) static_cast<volatile BYTE*>(probe)[at] = 1;
     const double touched = Now();
+    VirtualFree(probe, 0, MEM_RELEASE);  // ours: cannot fail
     // The list's first articles, read alone into TextBuffer as they would be.
     const DWORD reads = std::min(count, kProbeReads);
+    const double readStart = Now();
     for (DWORD i = 0; i < reads; ++i) {
         ReadAt(file, spans[i].Offset, State.TextBuffer,
                std::min<DWORD>(spans[i].Size, sizeof State.TextBuffer));
     }
-    const double read = Now();
-    if (probe == nullptr) return {1.0, 0};  // not even a MiB to spare: fresh memory is dearer than any read
-    VirtualFree(probe, 0, MEM_RELEASE);     // ours: cannot fail
-    return {touched - touchStart, (read - touched) / std::max<DWORD>(reads, 1)};
+    return {touched - touchStart, (Now() - readStart) / std::max<DWORD>(reads, 1)};
 }
 
 ULONGLONG HostReadBufferBound()
