@@ -1,6 +1,9 @@
 // The read buffer's size as a choice from this machine's prices, for lists small and large.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "crowded_address_space.h"
 #include "export/article_reader_hooks.h"
 #include "export/article_reader_plan.h"
 
@@ -35,6 +38,25 @@ TEST(ReadBufferPlan, AllOrNothingByWhatFreshMemoryCostsAgainstReadsAlone)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.expected, PlanReadBuffer(c.whole, c.host, c.count, c.prices)) << c.what;
+    }
+}
+
+// What the host can spare is a quarter of what the system counts free, 512 MiB at most, on every
+// system: where GlobalMemoryStatusEx is missing, as on NT 4.0, GlobalMemoryStatus counts it.
+TEST(ReadBufferPlan, TheHostSparesAQuarterOfItsFreeAddressSpace)
+{
+    MEMORYSTATUS status = {};
+    status.dwLength = sizeof status;
+    GlobalMemoryStatus(&status);
+    const double quarter = double(std::min<ULONGLONG>(status.dwAvailVirtual / 4, 512 * kMiB));
+    EXPECT_NEAR(quarter, double(HostReadBufferBound()), double(kMiB));
+    {
+        const CrowdedAddressSpace space(SIZE_T(-1), 24 * kMiB);
+        EXPECT_EQ(6 * kMiB, HostReadBufferBound()) << "as the system reports it";
+    }
+    {
+        const CrowdedAddressSpace space(SIZE_T(-1), 24 * kMiB, true);
+        EXPECT_NEAR(quarter, double(HostReadBufferBound()), double(kMiB)) << "without GlobalMemoryStatusEx";
     }
 }
 

@@ -45,15 +45,29 @@ ReadPrices MeasureReadPrices(HANDLE file, const ArticleSpan* spans, DWORD count)
     return {touched - touchStart, (Now() - readStart) / std::max<DWORD>(reads, 1)};
 }
 
-ULONGLONG HostReadBufferBound()
+// The system's count of this process's free address space. GlobalMemoryStatusEx came with
+// Windows 2000: looked up here, not imported, it cannot keep the plug-in from loading on NT 4.0,
+// whose GlobalMemoryStatus tells the same in a word of the address's size.
+ULONGLONG FreeAddressSpace()
 {
-    MEMORYSTATUSEX status = {};
+    typedef BOOL(WINAPI * MemoryStatusEx)(LPMEMORYSTATUSEX);
+    const auto statusEx = reinterpret_cast<MemoryStatusEx>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GlobalMemoryStatusEx")));
+    MEMORYSTATUSEX statusNow = {};
+    statusNow.dwLength = sizeof statusNow;
+    if (statusEx != nullptr && statusEx(&statusNow)) return statusNow.ullAvailVirtual;
+    MEMORYSTATUS status = {};
     status.dwLength = sizeof status;
-    if (!GlobalMemoryStatusEx(&status)) return kReadBufferPricedAbove;
-    return std::min<ULONGLONG>(status.ullAvailVirtual / 4, kReadBufferMost);
+    GlobalMemoryStatus(&status);
+    return status.dwAvailVirtual;
 }
 
 }  // namespace
+
+ULONGLONG HostReadBufferBound()
+{
+    return std::min<ULONGLONG>(FreeAddressSpace() / 4, kReadBufferMost);
+}
 
 ULONGLONG PlanReadBuffer(ULONGLONG wholeBytes, ULONGLONG hostBytes, DWORD count, const ReadPrices& prices)
 {

@@ -18,7 +18,9 @@ struct ReadPrices {
 // costs up to 16 MiB.
 ULONGLONG PlanReadBuffer(ULONGLONG wholeBytes, ULONGLONG hostBytes, DWORD count, const ReadPrices& prices);
 
-// The plan for this host and this machine: what the host can spare now, a quarter of its free
-// address space and no more than 512 MiB, at the prices measured on 1 MiB of fresh memory and
-// the list's first articles read alone.
+// What the host can spare now: a quarter of its free address space, no more than 512 MiB.
+ULONGLONG HostReadBufferBound();
+
+// The plan for this host and this machine: what the host can spare now, at the prices measured
+// on 1 MiB of fresh memory and the list's first articles read alone.
 ULONGLONG AutomaticReadBuffer(ULONGLONG wholeBytes, HANDLE file, const ArticleSpan* spans, DWORD count);
