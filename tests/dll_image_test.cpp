@@ -204,6 +204,10 @@ public:
     {
         return IsPe32Plus() ? headers64_->OptionalHeader.SizeOfImage : headers_->OptionalHeader.SizeOfImage;
     }
+    WORD Subsystem() const
+    {
+        return IsPe32Plus() ? headers64_->OptionalHeader.Subsystem : headers_->OptionalHeader.Subsystem;
+    }
     WORD DllCharacteristics() const
     {
         return IsPe32Plus() ? headers64_->OptionalHeader.DllCharacteristics
@@ -229,6 +233,41 @@ public:
     std::string Text(DWORD rva) const
     {
         return At<char>(rva);
+    }
+    // Each import as "dll!function", the DLL's name in lower case.
+    std::vector<std::string> Imports() const
+    {
+        std::vector<std::string> imports;
+        for (auto* import =
+                 At<IMAGE_IMPORT_DESCRIPTOR>(Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress);
+             import != nullptr && import->Name != 0; ++import) {
+            std::string dll = Text(import->Name);
+            std::transform(dll.begin(), dll.end(), dll.begin(), [](char c) { return char(tolower(c)); });
+            const DWORD names =
+                import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk : import->FirstThunk;
+            for (DWORD at = names;; at += IsPe32Plus() ? 8 : 4) {
+                const ULONGLONG entry = IsPe32Plus() ? *At<ULONGLONG>(at) : *At<DWORD>(at);
+                if (entry == 0) break;
+                const bool byOrdinal =
+                    IsPe32Plus() ? (entry & IMAGE_ORDINAL_FLAG64) != 0 : (entry & IMAGE_ORDINAL_FLAG32) != 0;
+                imports.push_back(
+                    dll + "!" + (byOrdinal ? "#" + std::to_string(entry & 0xFFFF) : Text(DWORD(entry) + 2)));
+            }
+        }
+        return imports;
+    }
+    // The bytes of each section that holds code.
+    std::vector<std::string> CodeSections() const
+    {
+        std::vector<std::string> code;
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(headers_);
+        for (WORD i = 0; i < headers_->FileHeader.NumberOfSections; ++i, ++section) {
+            if ((section->Characteristics & IMAGE_SCN_MEM_EXECUTE) == 0) continue;
+            const DWORD bytes = std::min(section->SizeOfRawData, section->Misc.VirtualSize);
+            code.emplace_back(reinterpret_cast<const char*>(bytes_.data() + section->PointerToRawData),
+                              bytes);
+        }
+        return code;
     }
 
 private:
@@ -332,15 +371,51 @@ TEST(DllImage, ImportsOnlySystemDlls)
     const PeFile pe(DllPath());
     ASSERT_TRUE(pe.Loaded()) << "cannot read the DLL";
     std::vector<std::string> names;
-    for (auto* import =
-             pe.At<IMAGE_IMPORT_DESCRIPTOR>(pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress);
-         import != nullptr && import->Name != 0; ++import) {
-        std::string name = pe.Text(import->Name);
-        std::transform(name.begin(), name.end(), name.begin(), [](char c) { return char(tolower(c)); });
-        names.push_back(name);
-    }
+    for (const std::string& import : pe.Imports()) names.push_back(import.substr(0, import.find('!')));
     std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{"kernel32.dll", "msvcrt.dll", "user32.dll"}), names);
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    EXPECT_EQ((std::vector<std::string>{"advapi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}), names);
+}
+
+// What the platform's binary checks ask of a DLL: ASLR and DEP; for a 32-bit image, no structured
+// exception handlers, declared; the GUI subsystem; a stack guard, whose seed is the only use of
+// ADVAPI32. The 64-bit build has no ASLR by design (its fixed base below 4 GB), and its
+// exception handling is table-based, with nothing to declare.
+TEST(DllImage, PassesThePlatformsBinaryChecks)
+{
+    const Image image = ImageUnderTest();
+    const PeFile pe(image.path);
+    ASSERT_TRUE(pe.Loaded()) << "cannot read the DLL";
+    const WORD wanted = image.is32Bit
+                            ? IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT |
+                                  IMAGE_DLLCHARACTERISTICS_NO_SEH
+                            : IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
+    EXPECT_EQ(wanted, pe.DllCharacteristics() & wanted) << std::hex << pe.DllCharacteristics();
+    EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, pe.Subsystem());
+    const std::vector<std::string> imports = pe.Imports();
+    EXPECT_NE(imports.end(), std::find(imports.begin(), imports.end(), "advapi32.dll!CryptGenRandom"))
+        << "no stack guard";
+}
+
+// A 32-bit image marked as having no structured exception handlers must not register one: no code
+// writes the head of the handler chain, fs:[0].
+TEST(DllImage, NoCodeRegistersAStructuredExceptionHandler)
+{
+    const Image image = ImageUnderTest();
+    if (!image.is32Bit) GTEST_SKIP() << "64-bit code registers no handlers on the stack";
+    const PeFile pe(image.path);
+    ASSERT_TRUE(pe.Loaded()) << "cannot read the DLL";
+    const std::string zero(4, '\0');
+    for (const std::string& code : pe.CodeSections()) {
+        for (size_t at = code.find('\x64'); at != std::string::npos; at = code.find('\x64', at + 1)) {
+            const BYTE op = BYTE(code[at + 1]), modrm = BYTE(at + 2 < code.size() ? code[at + 2] : 0);
+            // mov fs:[0], eax; and mov/pop/mov-immediate to fs:[0] through a disp32 operand.
+            const bool writes = (op == 0xA3 && code.compare(at + 2, 4, zero) == 0) ||
+                                ((op == 0x89 || op == 0x8F || op == 0xC7) && (modrm & 0xC7) == 0x05 &&
+                                 code.compare(at + 3, 4, zero) == 0);
+            EXPECT_FALSE(writes) << "at code byte " << at;
+        }
+    }
 }
 
 }  // namespace
