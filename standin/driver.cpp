@@ -74,6 +74,7 @@ void DriveDialog(HWND dialog)
         UpdateWindow(dialog);
         if (!SaveWindowPng(dialog, options.screenshot)) Journal(L"error: cannot save the screenshot");
     }
+    if (options.beforePress != nullptr) options.beforePress();
     switch (options.press) {
         case DriveOptions::Ok:
             MarkOk();
@@ -98,12 +99,17 @@ BOOL CALLBACK Step(HWND window, LPARAM)
         const SeenBox box = ReadMessageBox(window);
         Journal(L"box: text=\"" + OneLine(box.text) + L"\" caption=\"" + OneLine(box.caption) + L"\" icon=" +
                 IconName(box.icon));
+        if (options.whileBoxUp != nullptr) options.whileBoxUp();
         PostMessageW(window, WM_COMMAND, IDOK, 0);
         return TRUE;
     }
     if (exportDialog == nullptr) {
         DriveDialog(window);
-    } else if (window == exportDialog && !stillOpenAfterOk) {
+    } else if (window != exportDialog) {
+        // A plug-in that opened a second dialog while its first was open: no person asked for it.
+        Journal(L"dialog: a second one opened");
+        PostMessageW(window, WM_COMMAND, IDCANCEL, LPARAM(GetDlgItem(window, IDCANCEL)));
+    } else if (!stillOpenAfterOk) {
         // Enabled again after OK: the plug-in kept it open. A person would give up with Отмена.
         stillOpenAfterOk = true;
         Journal(L"dialog: still open after OK");

@@ -14,6 +14,8 @@ struct DriveOptions {
     std::wstring screenshot;    // PNG of the dialog as it appeared, when set
     std::wstring failFunction;  // fault injection: this call of this function fails
     DWORD failCall = 0;
+    void (*beforePress)() = nullptr;  // called from the timer once the dialog is filled in
+    void (*whileBoxUp)() = nullptr;   // called from the timer while each message box is up
 };
 
 // Starts watching for the dialog and message boxes; call before the plug-in's entry.

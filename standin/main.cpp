@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "call_again.h"
 #include "dictionary.h"
 #include "driver.h"
 #include "faults.h"
@@ -21,7 +22,7 @@ const WCHAR kUsage[] =
     L"               [--measure | --measure-calls] [--copy-floor] [--faults] [--fail FUNCTION:N]\n"
     L"               [--data-length N] [--function-length N] [--zero-word N] [--read-buffer-limit BYTES]\n"
     L"               [--read-buffer-bound BYTES]\n"
-    L"               [--busy-host] [--article-file PATH]\n"
+    L"               [--busy-host] [--call-again fill|strip|status|timer|box] [--article-file PATH]\n"
     L"               [--next RUN-OPTIONS]...";
 
 struct Options {
@@ -40,6 +41,7 @@ struct Options {
     bool boundReadBuffer = false;  // --read-buffer-bound: a fixed bound, through the benchmark's plug-in
     DWORD readBufferBound = 0;
     bool busyHost = false;  // --busy-host: the host reads its article files between the plug-in's calls
+    CallAgainPoint callAgain = CallAgainPoint::Never;  // --call-again: where the host calls the plug-in again
     bool automated = false;
     std::vector<DriveOptions> runs;  // one call of the plug-in each; --next starts another
     DWORD timeoutSeconds = 600;
@@ -92,6 +94,8 @@ bool ParseOptions(Options& options)
             ok = false;
         } else if (name == L"--article-file") {
             KeepArticleFile(value), ++i;
+        } else if (name == L"--call-again") {
+            ok = ParseCallAgainPoint(value, options.callAgain), ++i;
         } else if (name == L"--plugin") {
             options.plugin = value, ++i;
         } else if (name == L"--dict") {
@@ -199,6 +203,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
     }
 
     JournalStatusLine();
+    CallAgainAt(options.callAgain, options.runs);
     if (options.measure > 0 && options.faults) return Fail(L"--measure and fault injection do not mix");
     if (options.measure > 0) StartMeasuring(TheHost.plugin, options.measure == 2);
     if (options.faults) InstallFaultHooks(TheHost.plugin);
