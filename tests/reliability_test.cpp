@@ -222,6 +222,38 @@ TEST_F(Reliability, OddHostTablesAndChoices)
     EXPECT_TRUE(readOnly == "keep" || readOnly == stripped) << "left alone, or replaced whole";
 }
 
+// A host that calls the plug-in again at each point where it has control: from its own procedures,
+// once the status line is set, from a timer before OK, while a message box is up. The second
+// call returns 0 at once, opening nothing, and the first run goes on as if it had not happened.
+TEST_F(Reliability, AHostThatCallsAgainWhileItRunsLosesNothing)
+{
+    const std::wstring dictionary = WriteDictd(L"T", {"<b>tag</b>\n", "x\n", "<i>it</i>\n"});
+    for (const std::wstring& output : {L"--file " + temp.Quoted(L"out.txt"), std::wstring(L"--pane text")}) {
+        const std::wstring options = dictionary + L" --strip-tags --faults --timeout 60 " + output;
+        DeleteFileW(temp.Path(L"out.txt").c_str());
+        const HostRun clean = RunHost(options);
+        ASSERT_EQ(0u, clean.exitCode);
+        const std::string cleanFile = temp.Read(L"out.txt");
+        for (const WCHAR* point : {L"fill", L"strip", L"status", L"timer", L"box"}) {
+            if (clean.Lines(L"box: ").empty() && wcscmp(point, L"box") == 0) continue;  // the pane has no box
+            SCOPED_TRACE(output + L" --call-again " + point);
+            DeleteFileW(temp.Path(L"out.txt").c_str());
+            const HostRun host = RunHost(options + L" --call-again " + point);
+            EXPECT_EQ(0u, host.exitCode);
+            const std::vector<std::wstring> again = host.Lines(L"again: ");
+            EXPECT_FALSE(again.empty()) << "the host called again";
+            for (const std::wstring& line : again)
+                EXPECT_EQ(L"again: at=" + std::wstring(point) + L" result=0", line);
+            EXPECT_TRUE(host.Lines(L"dialog: a second").empty());
+            EXPECT_TRUE(host.Lines(L"dialog: still open").empty());
+            EXPECT_EQ(clean.Lines(L"box: "), host.Lines(L"box: "));
+            EXPECT_TRUE(cleanFile == temp.Read(L"out.txt")) << "the files differ";
+            EXPECT_EQ(clean.Lines(L"pane: "), host.Lines(L"pane: "));
+            EXPECT_EQ(std::vector<std::wstring>{L"leaks: handles=0 regions=0"}, host.Lines(L"leaks: "));
+        }
+    }
+}
+
 // The field holds 259 units; a longer name is cut there, and a cut through a surrogate pair
 // drops its first half as well.
 TEST_F(Reliability, AFileNameLongerThanTheFieldHoldsShowsAsWhatIsWritten)

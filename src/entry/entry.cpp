@@ -1,7 +1,6 @@
 // The module's two ways in: the load notification and the host's entry QORM_USER.
 #include "export/export_dialog.h"
-#include "host/host_tables.h"
-#include "resources/resource_ids.h"
+#include "state/module_state.h"
 
 // The C runtime's start-up code calls this under the platform's name DllMain, linked to it.
 extern "C" BOOL WINAPI OnModuleAttach(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/)
@@ -12,7 +11,5 @@ extern "C" BOOL WINAPI OnModuleAttach(HINSTANCE instance, DWORD reason, LPVOID /
 
 extern "C" INT_PTR WINAPI QORM_USER(const DWORD* dataTable, const DWORD* functionTable)
 {
-    CaptureHostTables(dataTable, functionTable);
-    return DialogBoxParamW(State.ModuleInstance, MAKEINTRESOURCEW(IDD_EXPORT), HostMainWindow(),
-                           ExportDialogProc, 0);
+    return ShowExportDialog(dataTable, functionTable);
 }

@@ -7,6 +7,10 @@
 
 namespace {
 
+// Posted by a call that found the dialog open: the dialog comes to the front from its own loop,
+// not inside the host's call.
+constexpr UINT kBringToFront = WM_APP;
+
 void AddTarget(HWND list, const WCHAR* label, HostDataWord pane)
 {
     const LRESULT index = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
@@ -15,6 +19,7 @@ void AddTarget(HWND list, const WCHAR* label, HostDataWord pane)
 
 void OnInitDialog(HWND dialog)
 {
+    State.ExportDialog = dialog;
     CheckDlgButton(dialog, IDC_TO_FILE, BST_CHECKED);
     State.CurrentSink = FileSink;  // the sink always matches the checked button
 
@@ -77,13 +82,15 @@ void OnOutputChoice(HWND button, OutputSink sink)
     if (SendMessageW(button, BM_GETCHECK, 0, 0) != BST_UNCHECKED) State.CurrentSink = sink;
 }
 
-}  // namespace
-
 INT_PTR CALLBACK ExportDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
         case WM_INITDIALOG:
             OnInitDialog(dialog);
+            break;
+        case kBringToFront:
+            // A kindness only: where the system refuses, the dialog stays where it is.
+            SetForegroundWindow(dialog);
             break;
         case WM_CLOSE:
             EndDialog(dialog, 0);
@@ -107,4 +114,20 @@ INT_PTR CALLBACK ExportDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             break;
     }
     return 0;
+}
+
+}  // namespace
+
+INT_PTR ShowExportDialog(const DWORD* dataTable, const DWORD* functionTable)
+{
+    if (InterlockedCompareExchange(&State.EntryBusy, 1, 0) != 0) {
+        if (State.ExportDialog != nullptr) PostMessageW(State.ExportDialog, kBringToFront, 0, 0);
+        return 0;
+    }
+    CaptureHostTables(dataTable, functionTable);
+    const INT_PTR result = DialogBoxParamW(State.ModuleInstance, MAKEINTRESOURCEW(IDD_EXPORT),
+                                           HostMainWindow(), ExportDialogProc, 0);
+    State.ExportDialog = nullptr;
+    InterlockedExchange(&State.EntryBusy, 0);
+    return result;
 }

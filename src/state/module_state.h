@@ -47,6 +47,12 @@ struct ModuleState {
     // Set by the reader when an article could not be read in full; the run and the file output
     // then report that instead of success.
     DWORD ArticlesIncomplete = 0;
+
+    // Nonzero from the moment QORM_USER takes a call until it returns. The host's own handlers
+    // run while the dialog is up and whenever a run calls into the host; a call they make
+    // meanwhile must not touch this record.
+    LONG EntryBusy = 0;
+    HWND ExportDialog = nullptr;  // the open dialog, brought to the front when the host calls again
 };
 
 extern ModuleState State;
