@@ -403,10 +403,10 @@ const char* const kImportsSinceNt4[] = {
     // The dialog, the message boxes and the host's windows.
     "user32.dll!CheckDlgButton", "user32.dll!DialogBoxParamW", "user32.dll!EnableWindow",
     "user32.dll!EndDialog", "user32.dll!GetDlgItem", "user32.dll!GetDlgItemTextW",
-    "user32.dll!IsDlgButtonChecked", "user32.dll!IsWindow", "user32.dll!MessageBoxW",
-    "user32.dll!PeekMessageW", "user32.dll!PostMessageW", "user32.dll!PostQuitMessage",
-    "user32.dll!SendDlgItemMessageW", "user32.dll!SendMessageW", "user32.dll!SetForegroundWindow",
-    "user32.dll!SetWindowTextW"};
+    "user32.dll!IsDlgButtonChecked", "user32.dll!IsWindowEnabled", "user32.dll!IsWindow",
+    "user32.dll!MessageBoxW", "user32.dll!PeekMessageW", "user32.dll!PostMessageW",
+    "user32.dll!PostQuitMessage", "user32.dll!SendDlgItemMessageW", "user32.dll!SendMessageW",
+    "user32.dll!SetForegroundWindow", "user32.dll!SetWindowTextW"};
 // What the 64-bit C runtime imports instead; 64-bit Windows has it from its first version.
 const char* const kImportsOf64BitRuntime[] = {"msvcrt.dll!__iob_func"};
 

@@ -89,8 +89,9 @@ INT_PTR CALLBACK ExportDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             OnInitDialog(dialog);
             break;
         case kBringToFront:
-            // A kindness only: where the system refuses, the dialog stays where it is.
-            SetForegroundWindow(dialog);
+            // A kindness only: where the system refuses, the dialog stays where it is. While a run
+            // keeps it disabled, its message box may be up, and that stays in front.
+            if (IsWindowEnabled(dialog)) SetForegroundWindow(dialog);
             break;
         case WM_CLOSE:
             EndDialog(dialog, 0);
