@@ -7,6 +7,7 @@
 
 #include "export/article_reader.h"
 #include "export/article_reader_hooks.h"
+#include "plugin_texts.h"
 #include "short_calls.h"
 #include "state/module_state.h"
 #include "test_host.h"
@@ -129,11 +130,11 @@ TEST(ReadWindow, ATagRemoverThatLengthensTheTextTouchesNoOtherArticle)
     };
     const Case cases[] = {
         {[](WCHAR* text) { lstrcatW(text, L"+"); },
-         ExpectedFile(L"X", {lengthened, lengthened, lengthened}, 3), L"Данные в файл записаны успешно!"},
+         ExpectedFile(L"X", {lengthened, lengthened, lengthened}, 3), kSuccessText},
         {[](WCHAR* text) {
              if (text == State.TextBuffer) std::fill(text, text + kTextBufferUnits, L'x');
          },
-         ExpectedFile(L"X", {filled, filled, filled}, 3), L"Не все статьи удалось прочитать полностью!"},
+         ExpectedFile(L"X", {filled, filled, filled}, 3), kIncompleteText},
     };
     for (const Case& c : cases) {
         host.afterStrip = c.afterStrip;
@@ -158,7 +159,7 @@ TEST(ReadWindow, OffsetsFromTwoGibibytesUpAndPastFour)
         SetReadBufferBound(bound);
         const RunRecord run = host.Run({FileSink, false, L"out.txt"});
         EXPECT_EQ(ExpectedFile(L"X", {a2, a4, crossing}, 3), host.ReadOutput(L"out.txt"));
-        EXPECT_EQ(std::vector<std::wstring>{L"Данные в файл записаны успешно!"}, Texts(run));
+        EXPECT_EQ(std::vector<std::wstring>{kSuccessText}, Texts(run));
     }
     SetReadBufferBound(kAutomaticReadBufferBound);
 }
@@ -206,7 +207,7 @@ TEST(ReadWindow, ArticlesSharingBytesComeOutAsTheirOwnReadsGiveThem)
                 host.count = DWORD(c.spans.size());
                 const RunRecord run = host.Run({FileSink, strip, L"out.txt"});
                 EXPECT_TRUE(ExpectedFile(L"X", c.expected, host.count) == host.ReadOutput(L"out.txt"));
-                EXPECT_EQ(std::vector<std::wstring>{L"Данные в файл записаны успешно!"}, Texts(run));
+                EXPECT_EQ(std::vector<std::wstring>{kSuccessText}, Texts(run));
                 if (bound != 0 && !strip) {
                     EXPECT_EQ(c.copiedWithoutTags, LastReadingCounts().BytesCopied);
                 }
@@ -246,7 +247,7 @@ TEST(ReadWindow, ABlockTakesTheRoomUpToItsLastUnitAndNoFurther)
                           text.substr(4, (c.blockBytes - 6) & ~1u)},
                          3);
         EXPECT_TRUE(expected == host.ReadOutput(L"out.txt")) << "the bytes one read per article gives";
-        EXPECT_EQ(std::vector<std::wstring>{L"Данные в файл записаны успешно!"}, Texts(run));
+        EXPECT_EQ(std::vector<std::wstring>{kSuccessText}, Texts(run));
         EXPECT_EQ(1u, LastReadingCounts().Windows);
         EXPECT_EQ(c.reads, LastReadingCounts().Reads);
     }
@@ -271,7 +272,7 @@ TEST(ReadWindow, AShortBlockReadMarksWhatItDidNotDeliver)
         }
         EXPECT_EQ(ExpectedFile(L"X", {file.substr(0, 4), file.substr(4, 2), ""}, 3),
                   host.ReadOutput(L"out.txt"));
-        EXPECT_EQ(std::vector<std::wstring>{L"Не все статьи удалось прочитать полностью!"}, Texts(run));
+        EXPECT_EQ(std::vector<std::wstring>{kIncompleteText}, Texts(run));
     }
 }
 

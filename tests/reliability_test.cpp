@@ -8,13 +8,13 @@
 #include <sstream>
 
 #include "output_bytes.h"
+#include "plugin_texts.h"
 #include "standin_run.h"
 #include "temp_folder.h"
 
 namespace {
 
-const std::wstring kSuccessBox = L"box: text=\"Данные в файл записаны успешно!\"";
-const std::wstring kNoDictionaryText = L"Не выбран словарь!";
+const std::wstring kSuccessBox = L"box: text=\"" + kSuccessText + L"\"";
 
 // One call of the plug-in within a host run: its journal lines up to its "faults:" or
 // "leaks:" lines, whichever comes last.
@@ -127,7 +127,7 @@ void Reliability::FailEveryCallInTurn(const std::wstring& hostOptions)
 TEST_F(Reliability, ARealFullDiskGivesOneErrorAndNoSuccess)
 {
     const HostRun host = RunHost(L"--file Z:\\dev\\full");
-    EXPECT_EQ(1u, host.Lines(L"box: text=\"Ошибка записи в файл!\"").size());
+    EXPECT_EQ(1u, host.Lines(L"box: text=\"" + kWriteErrorText + L"\"").size());
     EXPECT_EQ(1u, host.Lines(L"box: ").size());
     EXPECT_EQ(std::vector<std::wstring>{L"result: 0"}, host.Lines(L"result: "));
 }
@@ -207,10 +207,10 @@ TEST_F(Reliability, OddHostTablesAndChoices)
                 EXPECT_EQ(1u, host.exitCode) << "OK could not export";
                 break;
             case kNoList:
-                EXPECT_EQ(0u, boxes[0].find(L"box: text=\"Не удалось получить список статей словаря!\""));
+                EXPECT_EQ(0u, boxes[0].find(L"box: text=\"" + kNoListText + L"\""));
                 break;
             case kWriteError:
-                EXPECT_EQ(0u, boxes[0].find(L"box: text=\"Ошибка записи в файл!\""));
+                EXPECT_EQ(0u, boxes[0].find(L"box: text=\"" + kWriteErrorText + L"\""));
                 break;
             case kOneBox:
                 break;

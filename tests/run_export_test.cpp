@@ -9,19 +9,12 @@
 #include "crowded_address_space.h"
 #include "export/article_reader.h"
 #include "export/article_reader_hooks.h"
+#include "plugin_texts.h"
 #include "short_calls.h"
 #include "state/module_state.h"
 #include "test_host.h"
 
 namespace {
-
-const std::wstring kSuccess = L"Данные в файл записаны успешно!";
-const std::wstring kWriteError = L"Ошибка записи в файл!";
-const std::wstring kIncomplete = L"Не все статьи удалось прочитать полностью!";
-const std::wstring kPaneIncomplete = L"Не все статьи удалось вывести в окно!";
-const std::wstring kNoList = L"Не удалось получить список статей словаря!";
-const std::wstring kSorting = L"Сортировка статей по размеру";
-const std::wstring kWriting = L"Запись данных в файл";
 
 // True when nobody holds the file open: it can be opened with no sharing at all.
 bool FileIsClosed(const std::wstring& path)
@@ -46,11 +39,11 @@ TEST_F(ExportRun, WritesTheFileByteForByteAndReportsSuccess)
 
     EXPECT_EQ(ExpectedFile(L"X", {a2, a4, Utf16(L"шес")}, 3), host.ReadOutput(L"out.txt"));
     ASSERT_EQ(1u, run.boxes.size());
-    EXPECT_EQ(kSuccess, run.boxes[0].text);
+    EXPECT_EQ(kSuccessText, run.boxes[0].text);
     EXPECT_EQ(host.PathOf(L"out.txt"), run.boxes[0].caption);  // the name as typed
     EXPECT_EQ(host.MainWindow(), run.boxes[0].owner);
     EXPECT_EQ(0u, run.boxes[0].icon);
-    EXPECT_EQ(std::vector<std::wstring>{kSorting}, run.statusAtFill);
+    EXPECT_EQ(std::vector<std::wstring>{kSortingText}, run.statusAtFill);
     EXPECT_EQ(L"", run.statusAfter);
     EXPECT_FALSE(run.dialogEnabledDuringRun) << "a second OK must not start a nested run";
     EXPECT_EQ(nullptr, State.SpanList);
@@ -87,7 +80,7 @@ TEST_F(ExportRun, TagRemovalOnlyWhenChosen)
     for (const Case& c : cases) {
         const RunRecord run = host.Run({FileSink, c.strip, L"out.txt"});
         EXPECT_EQ(c.stripCalls, run.stripCalls);
-        EXPECT_EQ(std::vector<std::wstring>(c.stripCalls, kWriting), run.statusAtStrip);
+        EXPECT_EQ(std::vector<std::wstring>(c.stripCalls, kWritingText), run.statusAtStrip);
         EXPECT_EQ(ExpectedFile(L"X", c.articles, 2), host.ReadOutput(L"out.txt"));
     }
 }
@@ -101,7 +94,7 @@ TEST_F(ExportRun, DictionaryCountsOfZeroAndOne)
         host.SetArticles(c.articles);
         const RunRecord run = host.Run({FileSink, false, L"out.txt"});
         EXPECT_EQ(ExpectedFile(L"X", c.articles, DWORD(c.articles.size())), host.ReadOutput(L"out.txt"));
-        EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(run));
+        EXPECT_EQ(std::vector<std::wstring>{kSuccessText}, Texts(run));
     }
 }
 
@@ -116,7 +109,7 @@ TEST_F(ExportRun, WindowOutputIntoEachPane)
             L"\r\n#Всего найдено карточек: 3",
             host.PaneText(pane));
         EXPECT_TRUE(run.boxes.empty());
-        EXPECT_EQ(std::vector<std::wstring>(3, kWriting), run.statusAtStrip);
+        EXPECT_EQ(std::vector<std::wstring>(3, kWritingText), run.statusAtStrip);
         EXPECT_EQ(L"", run.statusAfter);
     }
     EXPECT_EQ("(missing)", host.ReadOutput(L"unused.txt"));
@@ -147,7 +140,7 @@ TEST_F(ExportRun, APaneAtItsLimitEndsTheRunWithTheWarning)
         host.paneCountsBreaksTwice = c.breaksTwice;
         const RunRecord run = host.Run({WindowSink, false, L"unused.txt", 2});
         const std::wstring text = host.PaneText(2);
-        EXPECT_EQ(c.whole ? std::vector<std::wstring>{} : std::vector<std::wstring>{kPaneIncomplete},
+        EXPECT_EQ(c.whole ? std::vector<std::wstring>{} : std::vector<std::wstring>{kPaneIncompleteText},
                   Texts(run));
         EXPECT_EQ(c.whole ? whole.size() : std::min(text.size(), c.limit), text.size());
         EXPECT_EQ(whole.substr(0, text.size()), text) << "what the pane took, in order";
@@ -167,22 +160,40 @@ TEST_F(ExportRun, WindowsTheHostDestroysDuringARun)
         int quitWhileBoxUp;  // exit code of a newer quit the host posts while the box is up
         WPARAM quitAfter;    // exit code of the quit pending afterwards; 0: none
     } cases[] = {
-        {"the status window", [](TestHost& h) { h.DestroyStatusWindow(); }, FileSink, 3, {kSuccess}, 0, 0},
+        {"the status window",
+         [](TestHost& h) { h.DestroyStatusWindow(); },
+         FileSink,
+         3,
+         {kSuccessText},
+         0,
+         0},
         // Nothing more can reach the pane: the run stops at the first article it could not add.
-        {"the target pane", [](TestHost& h) { h.DestroyPane(1); }, WindowSink, 1, {kPaneIncomplete}, 0, 0},
-        {"the main window", [](TestHost& h) { h.DestroyMainWindow(false); }, FileSink, 3, {kSuccess}, 0, 0},
+        {"the target pane",
+         [](TestHost& h) { h.DestroyPane(1); },
+         WindowSink,
+         1,
+         {kPaneIncompleteText},
+         0,
+         0},
+        {"the main window",
+         [](TestHost& h) { h.DestroyMainWindow(false); },
+         FileSink,
+         3,
+         {kSuccessText},
+         0,
+         0},
         {"the main window, quitting",
          [](TestHost& h) { h.DestroyMainWindow(true); },
          FileSink,
          3,
-         {kSuccess},
+         {kSuccessText},
          0,
          7},
         {"the main window, quitting, and a newer quit while the box is up",
          [](TestHost& h) { h.DestroyMainWindow(true); },
          FileSink,
          3,
-         {kSuccess},
+         {kSuccessText},
          9,
          9},
     };
@@ -228,7 +239,7 @@ TEST_F(ExportRun, ArticlesLargerThanTheTextBufferAreExportedWhole)
         const RunRecord run = host.Run({FileSink, true, L"out.txt"});
         EXPECT_EQ(ExpectedFile(L"X", {a2, big.substr(0, c.exportedBytes)}, 2), host.ReadOutput(L"out.txt"))
             << c.bytes << " bytes";
-        EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(run));
+        EXPECT_EQ(std::vector<std::wstring>{kSuccessText}, Texts(run));
         EXPECT_FALSE(ArticleReaderHoldsMemory()) << "the larger buffer is released at run end";
         EXPECT_EQ(before.ModuleInstance, State.ModuleInstance) << "nothing written past TextBuffer";
         EXPECT_EQ(0, memcmp(before.HostFunctions, State.HostFunctions, sizeof State.HostFunctions));
@@ -254,7 +265,8 @@ TEST_F(ExportRun, ShortReadsAndOddSizesNeverShowEarlierBytes)
         host.spans = {c.span};
         const RunRecord run = host.Run({FileSink, false, L"out.txt"});
         EXPECT_EQ(ExpectedFile(L"X", {c.exported}, 1), host.ReadOutput(L"out.txt")) << c.what;
-        EXPECT_EQ(std::vector<std::wstring>{c.incomplete ? kIncomplete : kSuccess}, Texts(run)) << c.what;
+        EXPECT_EQ(std::vector<std::wstring>{c.incomplete ? kIncompleteText : kSuccessText}, Texts(run))
+            << c.what;
         if (c.incomplete) {
             EXPECT_EQ(host.MainWindow(), run.boxes[0].owner);
             EXPECT_EQ(UINT(MB_ICONWARNING), run.boxes[0].icon);
@@ -274,7 +286,7 @@ TEST_F(ExportRun, OffsetsFromTwoGibibytesUp)
         SetReadBufferBound(bound);
         const RunRecord run = host.Run({FileSink, false, L"out.txt"});
         EXPECT_EQ(ExpectedFile(L"X", {a2, a4, a3, a6}, 4), host.ReadOutput(L"out.txt"));
-        EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(run));
+        EXPECT_EQ(std::vector<std::wstring>{kSuccessText}, Texts(run));
     }
     SetReadBufferBound(kAutomaticReadBufferBound);
 }
@@ -283,7 +295,7 @@ TEST_F(ExportRun, AFileThatCannotBeCreatedStopsTheRunCleanly)
 {
     host.SetArticles({a6, a2});
     const RunRecord run = host.Run({FileSink, false, L"C:\\no such folder\\out.txt"});
-    EXPECT_EQ(std::vector<std::wstring>{kWriteError}, Texts(run));
+    EXPECT_EQ(std::vector<std::wstring>{kWriteErrorText}, Texts(run));
     EXPECT_NE(host.PathOf(L"C:\\no such folder\\out.txt"), run.boxes[0].caption) << "the platform's caption";
     EXPECT_EQ(UINT(MB_ICONERROR), run.boxes[0].icon);
     EXPECT_EQ(host.MainWindow(), run.boxes[0].owner);
@@ -311,7 +323,7 @@ TEST_F(ExportRun, WriteFailuresShowOneErrorAndNoSuccess)
             std::unique_ptr<ShortWrites> shortWrites(c.shortWrites ? new ShortWrites : nullptr);
             const RunRecord run = host.Run({FileSink, strip, c.shortWrites ? L"out.txt" : L"Z:\\dev\\full"});
             shortWrites.reset();
-            EXPECT_EQ(std::vector<std::wstring>{kWriteError}, Texts(run)) << c.what;
+            EXPECT_EQ(std::vector<std::wstring>{kWriteErrorText}, Texts(run)) << c.what;
             if (strip) {
                 EXPECT_EQ(c.stopsEarly, size_t(run.stripCalls) < c.articles) << c.what;
             }
@@ -327,7 +339,7 @@ TEST_F(ExportRun, NoSpanListIsReportedAndTheFileClosed)
     host.SetArticles({a6, a2});
     host.provideFillArticleSpans = false;
     const RunRecord run = host.Run({FileSink, false, L"out.txt"});
-    EXPECT_EQ(std::vector<std::wstring>{kNoList}, Texts(run));
+    EXPECT_EQ(std::vector<std::wstring>{kNoListText}, Texts(run));
     EXPECT_EQ(UINT(MB_ICONERROR), run.boxes[0].icon);
     EXPECT_TRUE(FileIsClosed(host.PathOf(L"out.txt")));
 }
@@ -354,7 +366,7 @@ TEST_F(ExportRun, ManyArticlesAndAVeryLongName)
         host.SetArticles(articles);
         host.dictionaryName = std::wstring(c.nameUnits, L'Н');
         const RunRecord run = host.Run({FileSink, false, L"out.txt"});
-        EXPECT_EQ(std::vector<std::wstring>{L"Данные в файл записаны успешно!"}, Texts(run));
+        EXPECT_EQ(std::vector<std::wstring>{kSuccessText}, Texts(run));
 
         const std::string file = host.ReadOutput(L"out.txt");
         const std::string total = Utf16(L"\r\n#Всего найдено карточек: " + std::to_wstring(c.articles));
@@ -397,7 +409,7 @@ TEST_F(ExportRun, AHostWithItsAddressSpaceNearlyFullGetsTheSameFile)
         if (c.withLarge) these.push_back(large);
         host.SetArticles(these);
         const RunRecord roomy = host.Run({FileSink, false, L"roomy.txt"});
-        ASSERT_EQ(std::vector<std::wstring>{kSuccess}, Texts(roomy));
+        ASSERT_EQ(std::vector<std::wstring>{kSuccessText}, Texts(roomy));
         ASSERT_EQ(1u, LastReadingCounts().Windows);
 
         RunRecord crowded;
@@ -410,12 +422,12 @@ TEST_F(ExportRun, AHostWithItsAddressSpaceNearlyFullGetsTheSameFile)
         EXPECT_GT(counts.Windows, 1u) << "a smaller read buffer";
         EXPECT_FALSE(ArticleReaderHoldsMemory());
         if (!c.withLarge) {
-            EXPECT_EQ(std::vector<std::wstring>{kSuccess}, Texts(crowded));
+            EXPECT_EQ(std::vector<std::wstring>{kSuccessText}, Texts(crowded));
             EXPECT_EQ(host.ReadOutput(L"roomy.txt"), host.ReadOutput(L"crowded.txt"));
             continue;
         }
         // The large article is the last line: it comes out empty, and nothing else changes.
-        EXPECT_EQ(std::vector<std::wstring>{kIncomplete}, Texts(crowded));
+        EXPECT_EQ(std::vector<std::wstring>{kIncompleteText}, Texts(crowded));
         const std::string line = large + Utf16(L"\r\n");
         std::string expected = host.ReadOutput(L"roomy.txt");
         const size_t at = expected.find(line);

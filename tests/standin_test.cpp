@@ -4,12 +4,11 @@
 #include <windows.h>
 
 #include "output_bytes.h"
+#include "plugin_texts.h"
 #include "standin_run.h"
 #include "temp_folder.h"
 
 namespace {
-
-const std::wstring kSuccess = L"Данные в файл записаны успешно!";
 
 // A temporary folder with a dictd dictionary X of three articles, 6, 2 and 4 bytes in UTF-16:
 // "шес", "д" and "че", in UTF-8 in the .dict.
@@ -64,12 +63,12 @@ TEST_F(StandIn, ExportsTheFileByteForByte)
             RunHost(L"--dict " + temp.Quoted(dictionary) + L" --file " + temp.Quoted(L"out.txt"));
         EXPECT_EQ(0u, run.exitCode);
         EXPECT_EQ(ExpectedFile(std::wstring(dictionary, 1), sorted, 3), temp.Read(L"out.txt")) << dictionary;
-        EXPECT_EQ(std::vector<std::wstring>{L"box: text=\"" + kSuccess + L"\" caption=\"" +
+        EXPECT_EQ(std::vector<std::wstring>{L"box: text=\"" + kSuccessText + L"\" caption=\"" +
                                             Escaped(temp.Path(L"out.txt")) + L"\" icon=none"},
                   run.Lines(L"box: "));
-        EXPECT_EQ((std::vector<std::wstring>{L"status: Сортировка статей по размеру",
-                                             L"status: Запись данных в файл", L"status: "}),
-                  run.Lines(L"status: "));
+        EXPECT_EQ(
+            (std::vector<std::wstring>{L"status: " + kSortingText, L"status: " + kWritingText, L"status: "}),
+            run.Lines(L"status: "));
         EXPECT_EQ(std::vector<std::wstring>{L"result: 0"}, run.Lines(L"result: "));
     }
 }
@@ -112,7 +111,7 @@ TEST_F(StandIn, TwoExportsInOneLoad)
     EXPECT_EQ(ExpectedFile(L"X", sorted, 3), temp.Read(L"out.txt"));
     EXPECT_EQ(ExpectedFile(L"X", sorted, 3), temp.Read(L"second.txt"))
         << "the third run counts from 0 and writes a file";
-    EXPECT_EQ(2u, run.Lines(L"box: text=\"" + kSuccess).size());
+    EXPECT_EQ(2u, run.Lines(L"box: text=\"" + kSuccessText).size());
 }
 
 // A host that reads its article file whenever the plug-in calls into it changes no byte of the
@@ -155,7 +154,8 @@ TEST_F(StandIn, OkWithNoDictionaryKeepsTheDialogOpen)
     const HostRun run = RunHost(L"--empty --file " + temp.Quoted(L"out.txt"));
     const std::vector<std::wstring> boxes = run.Lines(L"box: ");
     ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(0u, boxes[0].find(L"box: text=\"Не выбран словарь!\" caption=\"")) << "the platform's caption";
+    EXPECT_EQ(0u, boxes[0].find(L"box: text=\"" + kNoDictionaryText + L"\" caption=\""))
+        << "the platform's caption";
     EXPECT_NE(std::wstring::npos, boxes[0].find(L"\" icon=warning"));
     EXPECT_EQ(std::vector<std::wstring>{L"dialog: still open after OK"}, run.Lines(L"dialog: still"));
     EXPECT_EQ("(missing)", temp.Read(L"out.txt"));
