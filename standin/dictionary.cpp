@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "contract_word.h"
+#include "dictionary_record.h"
 
 namespace {
 
@@ -106,22 +107,12 @@ HANDLE CreateArticleFile(bool& reused)
                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
-// The record: bytes 0-7 unused, the article file's handle at 8, the distance to the count block
-// at 12, the name from 16; the count block holds the count at its byte 16.
+// The record, and the cell whose address the dictionary list's entry holds.
 void BuildRecord(Dictionary& dictionary)
 {
-    const DWORD nameBytes = DWORD((dictionary.name.size() + 1) * sizeof(WCHAR));
-    const DWORD countBlock = (16 + nameBytes + 3) & ~3u;
-    dictionary.record.assign(countBlock + 20, 0);
-    BYTE* record = dictionary.record.data();
-    const DWORD handle = ContractHandle(dictionary.articleFile, L"the article file"),
-                count = DWORD(dictionary.spans.size());
-    memcpy(record, "ZAQD", 4);
-    memcpy(record + 8, &handle, 4);
-    memcpy(record + 12, &countBlock, 4);
-    memcpy(record + 16, dictionary.name.c_str(), nameBytes);
-    memcpy(record + countBlock + 16, &count, 4);
-    dictionary.cell = ContractAddress(record, L"a dictionary record");
+    dictionary.record = EncodeDictionaryRecord(dictionary.name, DWORD(dictionary.spans.size()),
+                                               ContractHandle(dictionary.articleFile, L"the article file"));
+    dictionary.cell = ContractAddress(dictionary.record.data(), L"a dictionary record");
 }
 
 // Appends articles to a dictionary's article file in large blocks, noting each one's span.

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "crowded_address_space.h"
+#include "dictionary_record.h"
 #include "export/size_order.h"
 #include "export/size_sort.h"
-#include "fake_record.h"
 #include "state/module_state.h"
 
 namespace {
@@ -327,7 +327,7 @@ TEST_F(BuildSizeOrderTest, CountsAndLists)
     };
     for (const Case& c : cases) {
         hostSizes = c.sizes;
-        FakeRecord record(L"X", c.count);
+        const std::vector<BYTE> record = EncodeDictionaryRecord(L"X", c.count, 0);
         const SizeOrder order = BuildSizeOrder(record.data());
         EXPECT_EQ(c.count, order.Count);
         ASSERT_EQ(c.listed, order.List != nullptr) << "count " << c.count;
@@ -342,7 +342,7 @@ TEST_F(BuildSizeOrderTest, CountsAndLists)
 TEST_F(BuildSizeOrderTest, NoFillProcedureMeansNoList)
 {
     State.HostFunctions[kFillArticleSpansSlot] = 0;
-    FakeRecord record(L"X", 3);
+    const std::vector<BYTE> record = EncodeDictionaryRecord(L"X", 3, 0);
     const SizeOrder order = BuildSizeOrder(record.data());
     EXPECT_EQ(nullptr, order.List);
     EXPECT_EQ(3u, order.Count);

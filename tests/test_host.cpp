@@ -6,9 +6,9 @@
 
 #include "busy_host.h"
 #include "contract_word.h"
+#include "dictionary_record.h"
 #include "export/article_reader_hooks.h"
 #include "export/run_export.h"
-#include "fake_record.h"
 #include "host/host_tables.h"
 #include "host_procedures.h"
 
@@ -198,7 +198,8 @@ RunRecord TestHost::Run(const ExportChoice& choice)
     State.OutputTarget = choice.sink == WindowSink ? panes_[choice.pane] : nullptr;
     lstrcpynW(State.FileName, PathOf(choice.fileName).c_str(), kFileNameUnits);
 
-    const FakeRecord dictionary(dictionaryName, count, articleFile_);
+    const std::vector<BYTE> dictionary =
+        EncodeDictionaryRecord(dictionaryName, count, HandleToULong(articleFile_));
     ContractAddress(dictionary.data(), L"the dictionary record");  // exits where it lies beyond 4 GB
 
     EnableWindow(dialog_, TRUE);
