@@ -55,30 +55,7 @@ mapfile -t notes < <(find "$dir/CMakeFiles/zaq_core.dir" "$dir/CMakeFiles/ZAQ.di
 (cd "$report" && "$triple-gcov" -b -c "${notes[@]}" >/dev/null)
 (cd "$report/json" && "$triple-gcov" -b --json-format "${notes[@]}" >/dev/null)
 
-python3 - "$report/json" "$zaq_root/src/" <<'PY'
-import glob, gzip, json, os, sys
-folder, source_root = sys.argv[1], sys.argv[2]
-lines, branches = {}, {}  # per source: line -> executed; (line, branch index) -> taken
-for path in glob.glob(os.path.join(folder, "*.gcov.json.gz")):
-    for entry in json.load(gzip.open(path))["files"]:
-        name = os.path.normpath(entry["file"])
-        if not name.startswith(source_root):
-            continue
-        name = name[len(source_root):]
-        seen, taken = lines.setdefault(name, {}), branches.setdefault(name, {})
-        for line in entry["lines"]:
-            number = line["line_number"]
-            seen[number] = seen.get(number, False) or line["count"] > 0
-            for index, branch in enumerate(line.get("branches", [])):
-                taken[(number, index)] = taken.get((number, index), False) or branch["count"] > 0
-print(f"{'source':<44} {'lines':>16} {'branches taken':>18}")
-for name in sorted(lines):
-    seen, taken = lines[name], branches[name]
-    line_share = f"{sum(seen.values())}/{len(seen)} {100 * sum(seen.values()) / max(len(seen), 1):3.0f}%"
-    branch_share = (f"{sum(taken.values())}/{len(taken)} {100 * sum(taken.values()) / len(taken):3.0f}%"
-                    if taken else "none")
-    print(f"{name:<44} {line_share:>16} {branch_share:>18}")
-PY
+python3 "$zaq_root/scripts/coverage_summary.py" "$report/json" "$zaq_root/src/"
 echo "== Annotated sources (lines marked ##### ran never; branch counts below each line): $report"
 [ $status -eq 0 ] || echo "coverage.sh: a suite failed (status $status); its counters are in the report all the same" >&2
 exit $status
