@@ -25,10 +25,7 @@ root=$zaq_root
 synthetic=${SYNTHETIC_ARTICLES:-1000000}
 real_index=/usr/share/dictd/freedict-eng-deu.index
 
-"$root/scripts/install-deps.sh"
-if [ ! -f "$real_index" ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends dict-freedict-eng-deu >/dev/null
-fi
+"$root/scripts/install-deps.sh" dict-freedict-eng-deu
 zaq_choose_build
 "$root/scripts/build.sh" "$ZAQ_BUILD" >/dev/null
 build=$(zaq_build_dir "$ZAQ_BUILD")

@@ -3,11 +3,12 @@
 # needs root. A package index that fails to download is reported and tried once more, then the
 # install goes on with what apt has. Where the 32-bit Wine packages cannot be installed but the
 # rest can, the rest is installed and apt's reason is kept for the scripts that choose the build.
+# Usage: install-deps.sh [PACKAGE...], the packages named (a benchmark's dictionary) as well.
 set -euo pipefail
 source "$(dirname "$0")/build-kind.sh"
 
 packages=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine wine32:i386 wine64 xvfb xauth googletest python3 fonts-wine procps)
+  wine wine32:i386 wine64 xvfb xauth googletest python3 fonts-wine procps "$@")
 wine32=wine32:i386
 note=$(zaq_wine32_note)
 missing=()
