@@ -62,29 +62,30 @@ zaq_run_to() {
   return $status
 }
 
-# zaq_lock DIR: takes the build folder DIR for this run, until the script ends. While another
-# run holds it, waits, saying so once; a hold whose run is gone is taken over. Child scripts
-# inherit the hold through ZAQ_HELD_BUILDS.
+# zaq_lock DIR: takes the build folder DIR for this run, until the script ends: an flock on
+# DIR/.zaq-lock, which the system lets go when the last process holding it ends, however it ends.
+# While another run holds it, waits, saying so once. Child scripts inherit the hold, and its
+# descriptor, through ZAQ_HELD_BUILDS and ZAQ_LOCK_FDS.
 zaq_lock() {
-  local dir=$1 lock pid said=
+  local dir=$1 fd pid
   case " ${ZAQ_HELD_BUILDS:-} " in *" $dir "*) return 0 ;; esac
   mkdir -p "$dir"
-  lock=$dir/.zaq-run
-  until mkdir "$lock" 2>/dev/null; do
-    pid=$(cat "$lock/pid" 2>/dev/null || true)
-    # Gone: its process has ended, or it never wrote its pid and the hold is over a minute old.
-    if { [ -n "$pid" ] && [ ! -d "/proc/$pid" ]; } ||
-      { [ -z "$pid" ] && [ $(($(date +%s) - $(stat -c %Y "$lock" 2>/dev/null || date +%s))) -gt 60 ]; }; then
-      rm -rf "$lock"
-      continue
-    fi
-    if [ -z "$said" ]; then
-      echo "${zaq_script:-${0##*/}}: another run (pid ${pid:-unknown}) is using $dir; waiting for it to end" >&2
-      said=1
-    fi
-    sleep 1
-  done
-  echo $$ >"$lock/pid"
-  zaq_on_exit "rm -rf $(printf %q "$lock")"
-  export ZAQ_HELD_BUILDS="${ZAQ_HELD_BUILDS:-} $dir"
+  exec {fd}>>"$dir/.zaq-lock"
+  if ! flock -n "$fd"; then
+    pid=$(cat "$dir/.zaq-lock-pid" 2>/dev/null || true)
+    echo "${zaq_script:-${0##*/}}: another run (pid ${pid:-unknown}) is using $dir; waiting for it to end" >&2
+    # A second at a time: bash runs a signal's trap only once the command it waits on has ended.
+    until flock -w 1 "$fd"; do :; done
+  fi
+  echo $$ >"$dir/.zaq-lock-pid"
+  export ZAQ_HELD_BUILDS="${ZAQ_HELD_BUILDS:-} $dir" ZAQ_LOCK_FDS="${ZAQ_LOCK_FDS:-} $fd"
+}
+
+# zaq_unlocked COMMAND...: becomes COMMAND without the build folders' lock descriptors, for a
+# server that may outlive this run (Xvfb, the Wine server): it must not keep the next run waiting.
+# Call it in a subshell of its own, a background job, which it replaces (so $! is the server's).
+zaq_unlocked() {
+  local fd
+  for fd in ${ZAQ_LOCK_FDS:-}; do eval "exec $fd>&-"; done
+  exec "$@"
 }

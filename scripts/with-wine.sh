@@ -54,7 +54,7 @@ start_xvfb() {
     [ -e "/tmp/.X$number-lock" ] && continue
     : >"$auth"
     xauth -q -f "$auth" add ":$number" . "$(mcookie)"
-    Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -auth "$auth" >/dev/null 2>&1 &
+    zaq_unlocked Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -auth "$auth" >/dev/null 2>&1 &
     xvfb=$!
     zaq_on_exit "kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null"
     export DISPLAY=:$number XAUTHORITY=$auth
@@ -92,7 +92,7 @@ if [ ! -f "$marker" ] || [ "$(cat "$marker")" != "$WINEPREFIX" ] || [ ! -f "$fon
     echo "with-wine.sh: making the $ZAQ_BUILD-bit Wine prefix $WINEPREFIX (once, about 15 s)" >&2
   fi
   mkdir -p "$WINEPREFIX"
-  step "creating the prefix" wine wineboot --init
+  step "creating the prefix" zaq_unlocked wine wineboot --init
   # Without a window manager every window close otherwise waits two seconds.
   step "window settings" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
   # A crashing program exits at once instead of waiting on a crash dialog.
@@ -105,7 +105,7 @@ if [ ! -f "$marker" ] || [ "$(cat "$marker")" != "$WINEPREFIX" ] || [ ! -f "$fon
 fi
 
 zaq_on_exit "wineserver -k 2>/dev/null"
-step "starting a persistent wineserver" wineserver -p
+step "starting a persistent wineserver" zaq_unlocked wineserver -p
 # Wine's background services start here, not in the first test, whose output they would hold open.
-step "starting Wine's services" wine wineboot
+step "starting Wine's services" zaq_unlocked wine wineboot
 zaq_run "$@"
