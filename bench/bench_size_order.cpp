@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "export/size_order.h"
-#include "export/size_sort.h"
+#include "export/size_sort_paths.h"
 #include "seconds.h"
 
 namespace {
@@ -70,7 +70,7 @@ int main(int argc, char** argv)
                 const double seconds = Time(
                     input,
                     [](std::vector<ArticleSpan>& s) {
-                        SortBySizeInBatches(s.data(), uint32_t(s.size()), 0, nullptr);
+                        BatchedSortBySize(s.data(), uint32_t(s.size()), 0, nullptr);
                     },
                     runs);
                 snprintf(staticOnly, sizeof staticOnly, "%.4f", seconds);
@@ -79,7 +79,7 @@ int main(int argc, char** argv)
             const double largest = Time(
                 input,
                 [&batch](std::vector<ArticleSpan>& s) {
-                    batch = SortSpansInBatches(s.data(), DWORD(s.size()));
+                    batch = BatchedSortInLargestArea(s.data(), DWORD(s.size()));
                 },
                 runs);
             char largestText[48];

@@ -7,7 +7,7 @@
 #include "crowded_address_space.h"
 #include "dictionary_record.h"
 #include "export/size_order.h"
-#include "export/size_sort.h"
+#include "export/size_sort_paths.h"
 #include "state/module_state.h"
 
 namespace {
@@ -45,12 +45,12 @@ std::vector<ArticleSpan> SortedInBatches(std::vector<ArticleSpan> spans, uint32_
                                          bool hostArea = false)
 {
     if (!hostArea) {
-        SortBySizeInBatches(spans.data(), uint32_t(spans.size()), batch, nullptr);
+        BatchedSortBySize(spans.data(), uint32_t(spans.size()), batch, nullptr);
         return spans;
     }
     const uint32_t bytes = BatchAreaBytes(uint32_t(spans.size()), batch);
     std::vector<unsigned char> area(bytes + 64, 0xA5);
-    SortBySizeInBatches(spans.data(), uint32_t(spans.size()), batch, area.data());
+    BatchedSortBySize(spans.data(), uint32_t(spans.size()), batch, area.data());
     for (uint32_t i = bytes; i < area.size(); ++i) {
         EXPECT_EQ(0xA5, area[i]) << "batch area overrun at byte " << i << " for " << spans.size() << " spans";
         if (area[i] != 0xA5) break;
@@ -277,7 +277,7 @@ TEST(SizeSort, BatchesAreAsLargeAsTheHostCanSpare)
         DWORD batch;
         {
             const CrowdedAddressSpace space(c.largest);
-            batch = SortSpansInBatches(spans.data(), DWORD(spans.size()));
+            batch = BatchedSortInLargestArea(spans.data(), DWORD(spans.size()));
         }
         EXPECT_EQ(c.batch, batch) << "at most " << c.largest << " bytes";
         EXPECT_EQ(expected, Offsets(spans)) << "at most " << c.largest << " bytes";

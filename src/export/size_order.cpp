@@ -1,7 +1,7 @@
 // Builds the size-ordered span list: count from the record, spans from the host, then the sort.
 #include "export/size_order.h"
 
-#include "export/size_sort.h"
+#include "export/size_sort_paths.h"
 #include "host/host_tables.h"
 
 namespace {
@@ -10,17 +10,17 @@ constexpr DWORD kExchangeSortMost = 2048;
 
 }  // namespace
 
-DWORD SortSpansInBatches(ArticleSpan* spans, DWORD count)
+DWORD BatchedSortInLargestArea(ArticleSpan* spans, DWORD count)
 {
     for (DWORD batch = count - count / 2; batch > kStaticBatchSpans; batch -= batch / 2) {
         const DWORD bytes = BatchAreaBytes(count, batch);
         void* area = bytes == 0 ? nullptr : VirtualAlloc(nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
         if (area == nullptr) continue;
-        SortBySizeInBatches(spans, count, batch, area);
+        BatchedSortBySize(spans, count, batch, area);
         VirtualFree(area, 0, MEM_RELEASE);  // cannot fail for a region this call reserved
         return batch;
     }
-    SortBySizeInBatches(spans, count, 0, nullptr);
+    BatchedSortBySize(spans, count, 0, nullptr);
     return 0;
 }
 
@@ -35,7 +35,7 @@ void SortSpansBySize(ArticleSpan* spans, DWORD count)
         if (count <= kExchangeSortMost) {
             ExchangeSortBySize(spans, count);
         } else {
-            SortSpansInBatches(spans, count);
+            BatchedSortInLargestArea(spans, count);
         }
         return;
     }

@@ -13,10 +13,6 @@ struct SizeOrder {
 // Has the host fill a span list for the record and sorts it by size.
 SizeOrder BuildSizeOrder(const BYTE* record);
 
-// Sorts spans by size in the exchange sort's order: fast when scratch memory can be had, and in
-// batches when it cannot.
+// Sorts spans by size in the exchange sort's order: by the fast path where its scratch memory can
+// be had, else in batches, or by the exchange sort itself for a short list.
 void SortSpansBySize(ArticleSpan* spans, DWORD count);
-
-// The same order in batches as large as the host can spare, from half the list down, and through
-// the small static area where none can be had; returns the batch used (0: the static area's).
-DWORD SortSpansInBatches(ArticleSpan* spans, DWORD count);

@@ -1,5 +1,5 @@
 // Sorting a span list by size: the literal exchange sort and a fast path that yields the same order.
-#include "export/size_sort.h"
+#include "export/size_sort_paths.h"
 
 #include <cstring>
 

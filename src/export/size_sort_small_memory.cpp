@@ -1,5 +1,5 @@
 // Sorting a span list by size in the exchange sort's order in batches, through a bounded area.
-#include "export/size_sort.h"
+#include "export/size_sort_paths.h"
 
 #include <algorithm>
 #include <cstring>
@@ -205,7 +205,7 @@ uint32_t BatchAreaBytes(uint32_t count, uint32_t batch)
     return bytes > 0xFFFFFFFFull ? 0 : uint32_t(bytes);
 }
 
-void SortBySizeInBatches(ArticleSpan* spans, uint32_t count, uint32_t batch, void* memory)
+void BatchedSortBySize(ArticleSpan* spans, uint32_t count, uint32_t batch, void* memory)
 {
     BatchArea area = {staticEntries, staticSpare, staticTaken, nullptr};
     if (memory != nullptr) {
