@@ -25,12 +25,15 @@
 
 namespace {
 
-// A batch entry: the span and, once the batch is sorted, the batch entries before it with a
-// smaller size; while its size is merged, the rank it is inserted at.
+// A batch entry: the span, and one word that each stage of the batch reads as the last one wrote it.
 struct BatchEntry {
     uint32_t Offset;
     uint32_t Size;
-    uint32_t Count;
+    union {
+        uint32_t SmallerBefore;  // once the batch is sorted: the batch entries before it with a smaller size
+        uint32_t Rank;           // while its size is merged: the rank it is inserted at
+        uint32_t Slot;           // once placed: its slot in its size's merged list
+    };
 };
 
 // A slot of a size's merged list taken by a batch entry, kept in slot order.
@@ -58,7 +61,7 @@ TakenSlot staticTaken[kStaticBatchSpans];
 // with a smaller size. Returns the array that holds the result.
 BatchEntry* SortBatch(BatchEntry* entries, BatchEntry* spare, uint32_t count)
 {
-    for (uint32_t i = 0; i < count; ++i) entries[i].Count = 0;
+    for (uint32_t i = 0; i < count; ++i) entries[i].SmallerBefore = 0;
     for (uint32_t width = 1; width < count; width *= 2) {
         for (uint32_t low = 0; low < count; low += 2 * width) {
             const uint32_t middle = std::min(low + width, count), high = std::min(low + 2 * width, count);
@@ -70,7 +73,7 @@ BatchEntry* SortBatch(BatchEntry* entries, BatchEntry* spare, uint32_t count)
                 }
                 while (smaller < middle && entries[smaller].Size < entries[right].Size) ++smaller;
                 spare[out] = entries[right++];
-                spare[out++].Count += smaller - low;
+                spare[out++].SmallerBefore += smaller - low;
             }
         }
         std::swap(entries, spare);
@@ -115,18 +118,18 @@ void PlaceMembers(BatchEntry* members, uint32_t count, uint32_t all, const Batch
     // The map's set-up and tree steps cost more than the sorted list's moves for few members.
     if (area.map != nullptr && uint64_t(count) * count / 4 > all / 16 + 40ull * count) {
         FreeSlots free(area.map, all);
-        for (uint32_t j = count; j-- > 0;) members[j].Count = free.Take(members[j].Count);
+        for (uint32_t j = count; j-- > 0;) members[j].Slot = free.Take(members[j].Rank);
         // Once all are placed, a member's slot less the free slots before it is its place in slot order.
         for (uint32_t j = 0; j < count; ++j) {
-            const uint32_t slot = members[j].Count;
+            const uint32_t slot = members[j].Slot;
             takenSlots[slot - free.FreeBefore(slot)] = {slot, j};
         }
         return;
     }
     for (uint32_t taken = 0, j = count; j-- > 0; ++taken) {
-        const uint32_t index = TakenBelowFree(takenSlots, taken, members[j].Count);
+        const uint32_t index = TakenBelowFree(takenSlots, taken, members[j].Rank);
         memmove(takenSlots + index + 1, takenSlots + index, (taken - index) * sizeof(TakenSlot));
-        takenSlots[index] = {members[j].Count + index, j};
+        takenSlots[index] = {members[j].Rank + index, j};
     }
 }
 
@@ -142,10 +145,10 @@ void MergeSize(const ArticleSpan* from, uint32_t kept, BatchEntry* members, uint
     uint32_t cut = 0, previous = 0;
     for (uint32_t j = 0; j < count; ++j) {
         const uint32_t length = kept + j;
-        const uint32_t between = members[j].Count - previous;
-        previous = members[j].Count;
+        const uint32_t between = members[j].SmallerBefore - previous;
+        previous = members[j].SmallerBefore;
         if (length > 0) cut = (cut + between % length) % length;
-        members[j].Count = cut++;
+        members[j].Rank = cut++;
     }
     const uint32_t start = (cut + (smallerInBatch - previous) % all) % all;
 
