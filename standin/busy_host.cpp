@@ -1,6 +1,11 @@
 // The impolite host's habits: looking words up in its article files whenever the plug-in calls in.
 #include "busy_host.h"
 
+#include "contract_word.h"
+#include "host.h"
+#include "host/host_interface.h"
+#include "host_procedures.h"
+
 namespace {
 
 const WCHAR kNextProc[] = L"ZaqBusyNextProc";
@@ -13,6 +18,17 @@ LRESULT CALLBACK LookingUpProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         reinterpret_cast<void (*)()>(GetPropW(window, kLookUp))();
     }
     return CallWindowProcW(next, window, message, wParam, lParam);
+}
+
+void LookUpInEveryDictionary()
+{
+    for (const auto& dictionary : TheHost.dictionaries) LookUpAWord(dictionary->articleFile);
+}
+
+void __stdcall BusyStripTags(WCHAR* text)
+{
+    LookUpInEveryDictionary();
+    StripTags(text);
 }
 
 }  // namespace
@@ -36,4 +52,14 @@ void LookUpOnTextChange(HWND window, void (*lookUp)())
     SetPropW(window, kLookUp, reinterpret_cast<HANDLE>(lookUp));
     const LONG_PTR next = SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LookingUpProc));
     SetPropW(window, kNextProc, reinterpret_cast<HANDLE>(next));
+}
+
+void MakeHostBusy()
+{
+    if (TheHost.functionTable[kStripTagsWord] != 0) {
+        TheHost.functionTable[kStripTagsWord] =
+            ContractAddress(reinterpret_cast<void*>(&BusyStripTags), L"a host procedure");
+    }
+    LookUpOnTextChange(TheHost.statusWindow, LookUpInEveryDictionary);
+    for (HWND pane : TheHost.panes) LookUpOnTextChange(pane, LookUpInEveryDictionary);
 }

@@ -9,3 +9,8 @@ void LookUpAWord(HANDLE articleFile);
 
 // Has the window call lookUp before every change of its text (WM_SETTEXT, EM_REPLACESEL).
 void LookUpOnTextChange(HWND window, void (*lookUp)());
+
+// Makes the stand-in host impolite: whenever the plug-in calls into it (StripTags, the status
+// line's text, an insertion into a pane) it first looks a word up in every article file, moving
+// the file's position. Call after the tables are filled.
+void MakeHostBusy();

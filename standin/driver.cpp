@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "box_reader.h"
+#include "host.h"
 #include "journal.h"
-#include "measure.h"
 #include "resources/resource_ids.h"
 #include "screenshot.h"
 
@@ -77,7 +77,7 @@ void DriveDialog(HWND dialog)
     if (options.beforePress != nullptr) options.beforePress();
     switch (options.press) {
         case DriveOptions::Ok:
-            MarkOk();
+            if (TheHost.onOk != nullptr) TheHost.onOk();
             PostMessageW(dialog, WM_COMMAND, IDOK, LPARAM(GetDlgItem(dialog, IDOK)));
             break;
         case DriveOptions::Cancel:

@@ -1,12 +1,10 @@
 // The host's windows, the tables it hands the plug-in, and loading and calling the plug-in.
 #include "host.h"
 
-#include "busy_host.h"
 #include "contract_word.h"
 #include "host/host_interface.h"
 #include "host_procedures.h"
 #include "journal.h"
-#include "measure.h"
 
 Host TheHost;
 
@@ -21,22 +19,11 @@ DWORD mainWindowVariable, statusWindowVariable, paneVariables[3];
 
 WNDPROC statusDefault;
 
-void LookUpInEveryDictionary()
-{
-    for (const auto& dictionary : TheHost.dictionaries) LookUpAWord(dictionary->articleFile);
-}
-
-void __stdcall BusyStripTags(WCHAR* text)
-{
-    LookUpInEveryDictionary();
-    StripTags(text);
-}
-
 LRESULT CALLBACK StatusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SETTEXT) {
         const WCHAR* text = lParam != 0 ? reinterpret_cast<const WCHAR*>(lParam) : L"";
-        MarkStatus(text);
+        if (TheHost.onStatus != nullptr) TheHost.onStatus(text);
         Journal(L"status: " + OneLine(text));
     }
     return CallWindowProcW(statusDefault, window, message, wParam, lParam);
@@ -104,16 +91,6 @@ void FillHostTables(DWORD dataLength, DWORD functionLength)
         ContractAddress(reinterpret_cast<void*>(&FillArticleSpans), L"a host procedure");
     TheHost.functionTable[kStripTagsWord] =
         ContractAddress(reinterpret_cast<void*>(&StripTags), L"a host procedure");
-}
-
-void MakeHostBusy()
-{
-    if (TheHost.functionTable[kStripTagsWord] != 0) {
-        TheHost.functionTable[kStripTagsWord] =
-            ContractAddress(reinterpret_cast<void*>(&BusyStripTags), L"a host procedure");
-    }
-    LookUpOnTextChange(TheHost.statusWindow, LookUpInEveryDictionary);
-    for (HWND pane : TheHost.panes) LookUpOnTextChange(pane, LookUpInEveryDictionary);
 }
 
 bool CreateHostWindows(HINSTANCE instance)

@@ -20,21 +20,18 @@ struct Host {
     std::vector<std::unique_ptr<Dictionary>> dictionaries;
     HMODULE plugin = nullptr;
     PluginEntry entry = nullptr;
+
+    // Where the probes watch a run: each, when set, is called at that moment of the host's work.
+    void (*onOk)() = nullptr;                       // the driver presses OK
+    void (*onFill)(bool starting) = nullptr;        // FillArticleSpans starts, and ends
+    void (*onStatus)(const WCHAR* text) = nullptr;  // the status line is given a text
 };
 
 extern Host TheHost;
 
-// What the plug-in's status line says while it writes the articles.
-constexpr WCHAR kWritingStatus[] = L"Запись данных в файл";
-
 // Fills both tables as the plug-in expects them: window variables and host procedures, with
 // the given length words (20 carries every word the plug-in may copy).
 void FillHostTables(DWORD dataLength, DWORD functionLength);
-
-// Makes the host impolite: whenever the plug-in calls into it (StripTags, the status line's
-// text, an insertion into a pane) it first looks a word up in every article file, moving the
-// file's position. Call after the tables are filled.
-void MakeHostBusy();
 
 // Creates the main window with its status line and panes; false when that fails.
 bool CreateHostWindows(HINSTANCE instance);

@@ -3,7 +3,6 @@
 
 #include "contract_word.h"
 #include "host.h"
-#include "measure.h"
 
 void __stdcall FillDictionaryList(HWND list)
 {
@@ -16,12 +15,12 @@ void __stdcall FillDictionaryList(HWND list)
 
 void __stdcall FillArticleSpans(const BYTE* record, ArticleSpan* spans)
 {
-    MarkFill(true);
+    if (TheHost.onFill != nullptr) TheHost.onFill(true);
     ContractAddress(spans, L"the span list");  // exits where the plug-in's list lies beyond 4 GB
     for (const auto& dictionary : TheHost.dictionaries) {
         if (dictionary->record.data() != record) continue;
         for (size_t i = 0; i < dictionary->spans.size(); ++i) spans[i] = dictionary->spans[i];
         break;
     }
-    MarkFill(false);
+    if (TheHost.onFill != nullptr) TheHost.onFill(false);
 }

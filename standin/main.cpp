@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "busy_host.h"
 #include "call_again.h"
 #include "dictionary.h"
 #include "driver.h"

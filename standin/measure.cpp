@@ -12,6 +12,7 @@
 #include "host.h"
 #include "import_hooks.h"
 #include "journal.h"
+#include "plugin_phases.h"
 
 namespace {
 
@@ -150,23 +151,6 @@ BYTE* TouchedMemory(SIZE_T bytes)
     return memory;
 }
 
-}  // namespace
-
-void StartMeasuring(HMODULE plugin, bool timeCalls)
-{
-    QueryPerformanceFrequency(&frequency);
-    HookImportAs(plugin, "kernel32.dll", "VirtualAlloc", &CountedVirtualAlloc, realVirtualAlloc);
-    HookImportAs(plugin, "kernel32.dll", "VirtualFree", &CountedVirtualFree, realVirtualFree);
-    HookImportAs(plugin, "user32.dll", "MessageBoxW", &MarkedMessageBoxW, realMessageBoxW);
-    HookImportAs(plugin, "kernel32.dll", "ReadFile", &CountedReadFile, realReadFile);
-    timingCalls = timeCalls;
-    if (!timeCalls) return;
-    HookImportAs(plugin, "kernel32.dll", "SetFilePointer", &TimedSetFilePointer, realSetFilePointer);
-    HookImportAs(plugin, "kernel32.dll", "WriteFile", &TimedWriteFile, realWriteFile);
-    HookImportAs(plugin, "kernel32.dll", "CreateFileW", &TimedCreateFileW, realCreateFileW);
-    HookImportAs(plugin, "kernel32.dll", "CloseHandle", &TimedCloseHandle, realCloseHandle);
-}
-
 void MarkOk()
 {
     if (frequency.QuadPart == 0) return;
@@ -187,6 +171,26 @@ void MarkStatus(const WCHAR* text)
 {
     if (frequency.QuadPart == 0 || writingAt != 0 || lstrcmpW(text, kWritingStatus) != 0) return;
     writingAt = Now();
+}
+
+}  // namespace
+
+void StartMeasuring(HMODULE plugin, bool timeCalls)
+{
+    TheHost.onOk = MarkOk;
+    TheHost.onFill = MarkFill;
+    TheHost.onStatus = MarkStatus;
+    QueryPerformanceFrequency(&frequency);
+    HookImportAs(plugin, "kernel32.dll", "VirtualAlloc", &CountedVirtualAlloc, realVirtualAlloc);
+    HookImportAs(plugin, "kernel32.dll", "VirtualFree", &CountedVirtualFree, realVirtualFree);
+    HookImportAs(plugin, "user32.dll", "MessageBoxW", &MarkedMessageBoxW, realMessageBoxW);
+    HookImportAs(plugin, "kernel32.dll", "ReadFile", &CountedReadFile, realReadFile);
+    timingCalls = timeCalls;
+    if (!timeCalls) return;
+    HookImportAs(plugin, "kernel32.dll", "SetFilePointer", &TimedSetFilePointer, realSetFilePointer);
+    HookImportAs(plugin, "kernel32.dll", "WriteFile", &TimedWriteFile, realWriteFile);
+    HookImportAs(plugin, "kernel32.dll", "CreateFileW", &TimedCreateFileW, realCreateFileW);
+    HookImportAs(plugin, "kernel32.dll", "CloseHandle", &TimedCloseHandle, realCloseHandle);
 }
 
 void JournalMeasurement(DWORD articles, const std::wstring& outputFile)

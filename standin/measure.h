@@ -8,14 +8,10 @@
 
 #include "host/article_span.h"
 
-// Hooks the plug-in's memory calls and MessageBoxW; with timeCalls also its file calls, whose
-// time it adds up per phase (which costs a little time of its own).
+// Hooks the plug-in's memory calls and MessageBoxW, and watches the moments of each run the host
+// sees (OK, FillArticleSpans, the status line); with timeCalls also the plug-in's file calls,
+// whose time it adds up per phase (which costs a little time of its own).
 void StartMeasuring(HMODULE plugin, bool timeCalls);
-
-// Moments of the run that the host sees.
-void MarkOk();
-void MarkFill(bool start);
-void MarkStatus(const WCHAR* text);
 
 // Journals the run just measured: articles, output bytes, total and phase times, peak memory.
 void JournalMeasurement(DWORD articles, const std::wstring& outputFile);

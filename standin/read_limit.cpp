@@ -4,6 +4,7 @@
 
 #include "host.h"
 #include "import_hooks.h"
+#include "plugin_phases.h"
 
 namespace {
 
