@@ -20,8 +20,8 @@
 // batches' sorts O(n log w). Placing a size's m members of a batch costs O(m^2) in a sorted list
 // of taken slots, or O(m log n) in a free-slot map of the size's list: the map serves where the
 // host's area holds one and m is large. A host that can spare an area for batches of n / 2 gets
-// the order in O(n log n): 1.8 s for 10^7 entries under 32-bit Wine, where the static area's
-// batches of 4,096 take minutes (0.5-0.7 s already at 10^6; bench/bench_size_order.cpp).
+// the order in O(n log n), where the static area's batches of 4,096 take minutes at 10^7 entries
+// (32-bit build; docs/benchmarks.md).
 
 namespace {
 
