@@ -73,12 +73,18 @@ zaq_choose_build() {
 
 # What the README's two commands do first: reject a bad ZAQ_BUILD before anything else, install
 # what is missing, choose the build, take both build folders for this run and build both (the
-# 64-bit build also serves where 32-bit programs cannot run). Needs run-guard.sh sourced.
+# 64-bit build also serves where 32-bit programs cannot run). With "chosen", only the chosen
+# build's folder is taken and built. Needs run-guard.sh sourced.
 zaq_install_and_build() {
   zaq_check_build_name
   echo "== Checking the packages the build needs (installing any that are missing)"
   "$zaq_root/scripts/install-deps.sh"
   zaq_choose_build
+  if [ "${1:-}" = chosen ]; then
+    zaq_lock "$(zaq_build_dir "$ZAQ_BUILD")"
+    zaq_run "$zaq_root/scripts/build.sh" "$ZAQ_BUILD"
+    return
+  fi
   zaq_lock "$(zaq_build_dir 32)"
   zaq_lock "$(zaq_build_dir 64)"
   zaq_run "$zaq_root/scripts/build.sh"

@@ -18,16 +18,7 @@ case "${1:-}" in
   *) echo "usage: test.sh [--quick]" >&2; exit 2 ;;
 esac
 
-if [ -n "$quick" ]; then
-  zaq_check_build_name
-  echo "== Checking the packages the build needs (installing any that are missing)"
-  "$zaq_root/scripts/install-deps.sh"
-  zaq_choose_build
-  zaq_lock "$(zaq_build_dir "$ZAQ_BUILD")"
-  zaq_run "$zaq_root/scripts/build.sh" "$ZAQ_BUILD"
-else
-  zaq_install_and_build
-fi
+zaq_install_and_build ${quick:+chosen}
 
 passed=0
 failed=()
